@@ -1,0 +1,54 @@
+// Mix's answers to the exports.
+#include <cstring>
+
+#include "kpl/platform/memory.h"
+#include "mix.hpp"
+#include "pannikel_types.hpp"
+
+namespace kpl::pannikel {
+namespace {
+
+constexpr uint32_t kNameString = 3;
+constexpr uint32_t kFirstIcon = 30;
+
+NameBuffer name;
+IconSet icons;
+
+MixBlock& mix(const Instance& i) { return i.as<MixBlock>(); }
+
+constexpr TypeOps kOps = {
+    .blockBytes = sizeof(MixBlock),
+    .init = [](uint32_t) { return icons.load(kFirstIcon), true; },
+    .done = [](uint32_t) { return icons.destroy(), true; },
+    .name = [](uint32_t) { return name.load(kNameString); },
+    .flags = [](uint32_t) { return kMixTypeFlags; },
+    .icon = [](uint32_t, uint32_t index) { return icons.get(index); },
+    .localInit = [](uint32_t, uint32_t flags) {
+      MixBlock block{};
+      block.flags = flags | kMixInstanceBits;
+      return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE | GMEM_ZEROINIT, block);
+    },
+    .setFormat = [](const Instance& i, const void* format) {
+      if (!(mix(i).flags & pifAudio) || !format) return false;
+      std::memcpy(&mix(i).format, format, sizeof(WaveFormat));
+      return true;
+    },
+    .length = [](const Instance& i, int32_t length) { return mix(i).length = length, true; },
+    .setData = [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
+      return mix(i).inputs = {a, b, asize, bsize}, true;
+    },
+    .processStart = [](const Instance& i) { return mix(i).counter = 0, true; },
+    .process = [](const Instance& i) { return MixStep(mix(i)); },
+    .processEnd = [](const Instance& i) { return mix(i).counter = 0, true; },
+    .getData = [](const Instance& i) { return mix(i).result; },
+    // Mix has no settings: line 0 exists and is empty, and the text is never touched.
+    .saveData = [](const Instance&, int32_t index, char*) { return index == 0; },
+    .loadData = [](const Instance&, int32_t index, char*) { return index == 0; },
+    .localName = [](uint32_t, const Instance*) { return name.load(kNameString); },
+};
+
+}  // namespace
+
+const TypeOps& MixType() { return kOps; }
+
+}  // namespace kpl::pannikel
