@@ -13,6 +13,8 @@ struct StepInputs {
 };
 
 // Step counters wrap as the host's 32-bit counters do, without signed overflow.
-inline int32_t Advance(int32_t counter, int64_t by) { return int32_t(uint32_t(counter) + uint32_t(by)); }
+inline int32_t Advance(int32_t counter, int64_t by) {
+  return int32_t(uint32_t(counter) + uint32_t(by));
+}
 
 }  // namespace kpl::pannikel

@@ -15,11 +15,14 @@ constexpr uint32_t kFadeOutBits = pifOneClip | pifAtEnd;   // 0x2400
 constexpr uint32_t kCrossFadeBits = pifTwoClips;           // 0x800
 
 // Trunc(v x 255) with the product formed in extended precision.
-uint8_t levelOf(long double fraction) { return uint8_t(static_cast<int32_t>(fraction * 255.0L)); }
+uint8_t levelOf(long double fraction) {
+  return uint8_t(static_cast<int32_t>(fraction * 255.0L));
+}
 
 // v - d where v >= d, else 0, for every colour byte of a row.
 void subtractRow(uint8_t* out, const uint8_t* a, size_t bytes, uint8_t d) {
-  for (size_t i = 0; i < bytes; ++i) out[i] = uint8_t(a[i] - std::min(a[i], d));
+  for (size_t i = 0; i < bytes; ++i)
+    out[i] = uint8_t(a[i] - std::min(a[i], d));
 }
 
 // max(a - dA, 0) + max(b - dB, 0), limited to 255.
@@ -51,7 +54,8 @@ bool videoStep(FadeBlock& block, const FadeProgress& progress) {
     });
   } else {
     const uint8_t d = block.kind == kFadeIn ? levelOf(1.0L - p) : levelOf(p);
-    ForEachRow(out, first, [&](uint8_t* o, const uint8_t* a, size_t n) { subtractRow(o, a, n, d); });
+    ForEachRow(out, first,
+               [&](uint8_t* o, const uint8_t* a, size_t n) { subtractRow(o, a, n, d); });
   }
   block.result = out.release();
   return true;
@@ -81,8 +85,12 @@ bool soundStep(FadeBlock& block, const FadeProgress& progress) {
       ScalePass(source, out.get(), samples, (samples - 1) / 2, before, from, eightBit, mode);
     };
     switch (block.kind) {
-      case kFadeIn: pass(block.inputs.first, p, q, PassMode::kWrite); break;
-      case kFadeOut: pass(block.inputs.first, 1.0 - p, 1.0 - q, PassMode::kWrite); break;
+      case kFadeIn:
+        pass(block.inputs.first, p, q, PassMode::kWrite);
+        break;
+      case kFadeOut:
+        pass(block.inputs.first, 1.0 - p, 1.0 - q, PassMode::kWrite);
+        break;
       case kCrossFade:
         pass(block.inputs.first, 1.0 - p, 1.0 - q, PassMode::kWrite);
         block.inputs.firstSize = std::min(block.inputs.firstSize, block.inputs.secondSize);
@@ -105,10 +113,14 @@ uint8_t FadeKindFromFlags(uint32_t flags) {
 
 uint32_t PlacementBitsOf(uint8_t kind) {
   switch (kind) {
-    case kFadeIn: return kFadeInBits;
-    case kFadeOut: return kFadeOutBits;
-    case kCrossFade: return kCrossFadeBits;
-    default: return 0;
+    case kFadeIn:
+      return kFadeInBits;
+    case kFadeOut:
+      return kFadeOutBits;
+    case kCrossFade:
+      return kCrossFadeBits;
+    default:
+      return 0;
   }
 }
 

@@ -16,7 +16,9 @@ constexpr uint32_t kFirstIcon = 10;
 NameBuffer name;
 IconSet icons;
 
-FadeBlock& fade(const Instance& i) { return i.as<FadeBlock>(); }
+FadeBlock& fade(const Instance& i) {
+  return i.as<FadeBlock>();
+}
 
 constexpr TypeOps kOps = {
     .blockBytes = sizeof(FadeBlock),
@@ -25,35 +27,41 @@ constexpr TypeOps kOps = {
     .name = [](uint32_t) { return name.load(kNameString); },
     .flags = [](uint32_t) { return kFadeTypeFlags; },
     .icon = [](uint32_t, uint32_t index) { return icons.get(index); },
-    .localInit = [](uint32_t, uint32_t flags) {
-      FadeBlock block{};
-      block.flags = flags | kFadeInstanceBits;
-      block.kind = FadeKindFromFlags(flags);
-      return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE, block);
-    },
-    .setFormat = [](const Instance& i, const void* format) {
-      if (!(fade(i).flags & pifAudio) || !format) return false;
-      std::memcpy(&fade(i).format, format, sizeof(WaveFormat));
-      return true;
-    },
+    .localInit =
+        [](uint32_t, uint32_t flags) {
+          FadeBlock block{};
+          block.flags = flags | kFadeInstanceBits;
+          block.kind = FadeKindFromFlags(flags);
+          return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE, block);
+        },
+    .setFormat =
+        [](const Instance& i, const void* format) {
+          if (!(fade(i).flags & pifAudio) || !format) return false;
+          std::memcpy(&fade(i).format, format, sizeof(WaveFormat));
+          return true;
+        },
     .length = [](const Instance& i, int32_t length) { return fade(i).length = length, true; },
-    .setData = [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
-      return fade(i).inputs = {a, b, asize, bsize}, true;
-    },
+    .setData =
+        [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
+          return fade(i).inputs = {a, b, asize, bsize}, true;
+        },
     .processStart = [](const Instance& i) { return fade(i).counter = 0, true; },
     .process = [](const Instance& i) { return FadeStep(fade(i)); },
     .processEnd = [](const Instance& i) { return fade(i).counter = 0, true; },
     .getData = [](const Instance& i) { return fade(i).result; },
-    .saveData = [](const Instance& i, int32_t index, char* text) {
-      if (const char* line = FadeLineOf(fade(i).kind); line && text) WriteSettingsLine(text, line);
-      return index == 0;
-    },
-    .loadData = [](const Instance& i, int32_t index, char* text) {
-      if (!text) return false;
-      LowerCaseInPlace(text);
-      ApplyFadeLine(fade(i), text);
-      return index == 0;
-    },
+    .saveData =
+        [](const Instance& i, int32_t index, char* text) {
+          if (const char* line = FadeLineOf(fade(i).kind); line && text)
+            WriteSettingsLine(text, line);
+          return index == 0;
+        },
+    .loadData =
+        [](const Instance& i, int32_t index, char* text) {
+          if (!text) return false;
+          LowerCaseInPlace(text);
+          ApplyFadeLine(fade(i), text);
+          return index == 0;
+        },
     .localName = [](uint32_t, const Instance* i) -> const char* {
       if (!i) return name.load(kNameString);
       if (fade(*i).kind <= kCrossFade) return name.load(kInstanceNameStrings + fade(*i).kind);
@@ -63,6 +71,8 @@ constexpr TypeOps kOps = {
 
 }  // namespace
 
-const TypeOps& FadeType() { return kOps; }
+const TypeOps& FadeType() {
+  return kOps;
+}
 
 }  // namespace kpl::pannikel

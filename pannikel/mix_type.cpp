@@ -14,7 +14,9 @@ constexpr uint32_t kFirstIcon = 30;
 NameBuffer name;
 IconSet icons;
 
-MixBlock& mix(const Instance& i) { return i.as<MixBlock>(); }
+MixBlock& mix(const Instance& i) {
+  return i.as<MixBlock>();
+}
 
 constexpr TypeOps kOps = {
     .blockBytes = sizeof(MixBlock),
@@ -23,20 +25,23 @@ constexpr TypeOps kOps = {
     .name = [](uint32_t) { return name.load(kNameString); },
     .flags = [](uint32_t) { return kMixTypeFlags; },
     .icon = [](uint32_t, uint32_t index) { return icons.get(index); },
-    .localInit = [](uint32_t, uint32_t flags) {
-      MixBlock block{};
-      block.flags = flags | kMixInstanceBits;
-      return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE | GMEM_ZEROINIT, block);
-    },
-    .setFormat = [](const Instance& i, const void* format) {
-      if (!(mix(i).flags & pifAudio) || !format) return false;
-      std::memcpy(&mix(i).format, format, sizeof(WaveFormat));
-      return true;
-    },
+    .localInit =
+        [](uint32_t, uint32_t flags) {
+          MixBlock block{};
+          block.flags = flags | kMixInstanceBits;
+          return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE | GMEM_ZEROINIT, block);
+        },
+    .setFormat =
+        [](const Instance& i, const void* format) {
+          if (!(mix(i).flags & pifAudio) || !format) return false;
+          std::memcpy(&mix(i).format, format, sizeof(WaveFormat));
+          return true;
+        },
     .length = [](const Instance& i, int32_t length) { return mix(i).length = length, true; },
-    .setData = [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
-      return mix(i).inputs = {a, b, asize, bsize}, true;
-    },
+    .setData =
+        [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
+          return mix(i).inputs = {a, b, asize, bsize}, true;
+        },
     .processStart = [](const Instance& i) { return mix(i).counter = 0, true; },
     .process = [](const Instance& i) { return MixStep(mix(i)); },
     .processEnd = [](const Instance& i) { return mix(i).counter = 0, true; },
@@ -49,6 +54,8 @@ constexpr TypeOps kOps = {
 
 }  // namespace
 
-const TypeOps& MixType() { return kOps; }
+const TypeOps& MixType() {
+  return kOps;
+}
 
 }  // namespace kpl::pannikel

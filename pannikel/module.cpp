@@ -6,15 +6,17 @@ namespace kpl {
 namespace {
 
 const TypeRange kRanges[] = {
-    {0, 0, &pannikel::FadeType()},       {1, 1, &pannikel::WipeType()},
-    {2, 2, &pannikel::MixType()},        {3, 3, &pannikel::BlueScreenType()},
+    {0, 0, &pannikel::FadeType()},  {1, 1, &pannikel::WipeType()},
+    {2, 2, &pannikel::MixType()},   {3, 3, &pannikel::BlueScreenType()},
     {4, 4, &pannikel::TitleType()},
 };
 
 const StringResource kStrings[] = {
-    {1, "Fade"},         {2, "Wipe"},          {3, "Mix"},         {4, "Blue-Screen"},
-    {5, "Title"},        {100, "Fade in"},     {101, "Fade out"},  {102, "Cross fade"},
-    {500, "Title"},      {501, "Scrolling Title"},
+    {1, "Fade"},       {2, "Wipe"},
+    {3, "Mix"},        {4, "Blue-Screen"},
+    {5, "Title"},      {100, "Fade in"},
+    {101, "Fade out"}, {102, "Cross fade"},
+    {500, "Title"},    {501, "Scrolling Title"},
 };
 
 }  // namespace

@@ -28,8 +28,14 @@ constexpr TypeOps kTitle = {
 
 }  // namespace
 
-const TypeOps& WipeType() { return kWipe; }
-const TypeOps& BlueScreenType() { return kBlueScreen; }
-const TypeOps& TitleType() { return kTitle; }
+const TypeOps& WipeType() {
+  return kWipe;
+}
+const TypeOps& BlueScreenType() {
+  return kBlueScreen;
+}
+const TypeOps& TitleType() {
+  return kTitle;
+}
 
 }  // namespace kpl::pannikel

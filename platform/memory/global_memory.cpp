@@ -31,8 +31,9 @@ class HandleTable {
     if (!raw) return 0;
     std::lock_guard guard(mutex_);
     const uint32_t handle = nextFreeHandle();
-    blocks_.emplace(handle, Block{std::unique_ptr<std::byte, FreeDeleter>(static_cast<std::byte*>(raw)),
-                                  bytes, flags & (GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE), 0});
+    blocks_.emplace(
+        handle, Block{std::unique_ptr<std::byte, FreeDeleter>(static_cast<std::byte*>(raw)), bytes,
+                      flags & (GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE), 0});
     return handle;
   }
 
@@ -103,13 +104,21 @@ HandleTable& table() {
 
 extern "C" {
 
-uint32_t GlobalAlloc(uint32_t flags, size_t bytes) { return table().allocate(flags, bytes); }
+uint32_t GlobalAlloc(uint32_t flags, size_t bytes) {
+  return table().allocate(flags, bytes);
+}
 
-void* GlobalLock(uint32_t handle) { return table().lock(handle); }
+void* GlobalLock(uint32_t handle) {
+  return table().lock(handle);
+}
 
-int32_t GlobalUnlock(uint32_t handle) { return table().unlock(handle); }
+int32_t GlobalUnlock(uint32_t handle) {
+  return table().unlock(handle);
+}
 
-uint32_t GlobalFree(uint32_t handle) { return table().free(handle) ? 0 : handle; }
+uint32_t GlobalFree(uint32_t handle) {
+  return table().free(handle) ? 0 : handle;
+}
 
 size_t GlobalSize(uint32_t handle) {
   return table().inspect(handle, [](const Block* b) -> size_t { return b ? b->bytes : 0; });
@@ -123,5 +132,7 @@ uint32_t GlobalLockCount(uint32_t handle) {
   return table().inspect(handle, [](const Block* b) -> uint32_t { return b ? b->locks : 0; });
 }
 
-size_t GlobalLiveBlocks(void) { return table().live(); }
+size_t GlobalLiveBlocks(void) {
+  return table().live();
+}
 }

@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
+  return r | g << 8 | b << 16;
+}
 
 constexpr uint32_t kPalette16[16] = {
     rgb(0, 0, 0),       rgb(128, 0, 0),   rgb(0, 128, 0),   rgb(128, 128, 0),
@@ -65,8 +67,7 @@ template <class Resource>
 const Resource* findById(const Resource* first, size_t count, uint32_t id) {
   if (!first) return nullptr;
   const Resource* last = first + count;
-  const Resource* found =
-      std::find_if(first, last, [id](const Resource& r) { return r.id == id; });
+  const Resource* found = std::find_if(first, last, [id](const Resource& r) { return r.id == id; });
   return found == last ? nullptr : found;
 }
 
@@ -80,8 +81,8 @@ int32_t LoadStringA(const ModuleResources* module, uint32_t id, char* buffer, in
   if (!module) return 0;
   const StringResource* entry = findById(module->strings, module->stringCount, id);
   if (!entry || !entry->text) return 0;
-  const size_t length = std::min({std::strlen(entry->text), kMaxStringResourceChars,
-                                  static_cast<size_t>(bufferMax - 1)});
+  const size_t length = std::min(
+      {std::strlen(entry->text), kMaxStringResourceChars, static_cast<size_t>(bufferMax - 1)});
   std::memcpy(buffer, entry->text, length);
   buffer[length] = '\0';
   return static_cast<int32_t>(length);
@@ -98,7 +99,9 @@ uint32_t LoadIconA(const ModuleResources* module, uint32_t id) {
   return icons().add(std::move(icon));
 }
 
-int32_t DestroyIcon(uint32_t icon) { return icons().remove(icon) ? 1 : 0; }
+int32_t DestroyIcon(uint32_t icon) {
+  return icons().remove(icon) ? 1 : 0;
+}
 
 int32_t GetIconSize(uint32_t icon, int32_t* width, int32_t* height) {
   return icons().inspect(icon, [&](const Icon* found) {
@@ -117,7 +120,11 @@ int32_t GetIconPixels(uint32_t icon, uint32_t* colours, size_t count) {
   });
 }
 
-size_t LiveIcons(void) { return icons().live(); }
+size_t LiveIcons(void) {
+  return icons().live();
+}
 
-const uint32_t* IconPalette16(void) { return kPalette16; }
+const uint32_t* IconPalette16(void) {
+  return kPalette16;
+}
 }

@@ -11,5 +11,7 @@ int32_t MessageBeep(uint32_t) {
   ++beeps;
   return 1;
 }
-uint32_t MessageBeepCount(void) { return beeps.load(); }
+uint32_t MessageBeepCount(void) {
+  return beeps.load();
+}
 }

@@ -12,12 +12,14 @@ struct CaseTables {
   std::array<unsigned char, 256> lower{};
   std::array<unsigned char, 256> upper{};
   constexpr CaseTables() {
-    for (int c = 0; c < 256; ++c) lower[c] = upper[c] = static_cast<unsigned char>(c);
+    for (int c = 0; c < 256; ++c)
+      lower[c] = upper[c] = static_cast<unsigned char>(c);
     auto pair = [this](int capital, int small) {
       lower[capital] = static_cast<unsigned char>(small);
       upper[small] = static_cast<unsigned char>(capital);
     };
-    for (int c = 'A'; c <= 'Z'; ++c) pair(c, c + 0x20);
+    for (int c = 'A'; c <= 'Z'; ++c)
+      pair(c, c + 0x20);
     for (int c = 0xC0; c <= 0xDE; ++c)
       if (c != 0xD7) pair(c, c + 0x20);
     pair(0x8A, 0x9A);
@@ -39,8 +41,12 @@ uint32_t mapInPlace(char* text, uint32_t length, const std::array<unsigned char,
 }  // namespace
 
 extern "C" {
-uint32_t CharLowerBuffA(char* text, uint32_t length) { return mapInPlace(text, length, kCase.lower); }
-uint32_t CharUpperBuffA(char* text, uint32_t length) { return mapInPlace(text, length, kCase.upper); }
+uint32_t CharLowerBuffA(char* text, uint32_t length) {
+  return mapInPlace(text, length, kCase.lower);
+}
+uint32_t CharUpperBuffA(char* text, uint32_t length) {
+  return mapInPlace(text, length, kCase.upper);
+}
 char* CharLowerA(char* text) {
   if (text) mapInPlace(text, static_cast<uint32_t>(std::strlen(text)), kCase.lower);
   return text;

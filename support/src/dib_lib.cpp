@@ -21,14 +21,27 @@ uint8_t* pixelsOf(void* header) {
 uint64_t rowBytesFor(int64_t width, uint32_t bitCount) {
   uint64_t bits;
   switch (bitCount) {
-    case 1: bits = uint64_t(width); break;
-    case 4: bits = uint64_t(width) * 4; break;
-    case 8: bits = uint64_t(width) * 8; break;
+    case 1:
+      bits = uint64_t(width);
+      break;
+    case 4:
+      bits = uint64_t(width) * 4;
+      break;
+    case 8:
+      bits = uint64_t(width) * 8;
+      break;
     case 15:
-    case 16: bits = uint64_t(width) * 16; break;
-    case 24: bits = uint64_t(width) * 24; break;
-    case 32: bits = uint64_t(width) * 32; break;
-    default: return 0;
+    case 16:
+      bits = uint64_t(width) * 16;
+      break;
+    case 24:
+      bits = uint64_t(width) * 24;
+      break;
+    case 32:
+      bits = uint64_t(width) * 32;
+      break;
+    default:
+      return 0;
   }
   return ((bits + 7) / 8 + 3) & ~uint64_t{3};
 }
@@ -50,14 +63,16 @@ void decodeRow(const uint8_t* src, uint8_t* out, int64_t width, uint16_t bitCoun
   uint8_t* o = out;
   switch (bitCount) {
     case 1:
-      for (int64_t x = 0; x < width; ++x) putEntry(o, table[(src[x >> 3] >> (7 - (x & 7))) & 1]);
+      for (int64_t x = 0; x < width; ++x)
+        putEntry(o, table[(src[x >> 3] >> (7 - (x & 7))) & 1]);
       break;
     case 4:
       for (int64_t x = 0; x < width; ++x)
         putEntry(o, table[(x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4)]);
       break;
     case 8:
-      for (int64_t x = 0; x < width; ++x) putEntry(o, table[src[x]]);
+      for (int64_t x = 0; x < width; ++x)
+        putEntry(o, table[src[x]]);
       break;
     case 16:
       for (int64_t x = 0; x < width; ++x) {
@@ -89,7 +104,9 @@ BitmapInfoHeader ReadHeader(const void* header) {
   return h;
 }
 
-uint64_t RowBytes24(int64_t width) { return (uint64_t(width) * 3 + 3) & ~uint64_t{3}; }
+uint64_t RowBytes24(int64_t width) {
+  return (uint64_t(width) * 3 + 3) & ~uint64_t{3};
+}
 
 uint64_t ImageBytes(const void* header) {
   const BitmapInfoHeader h = ReadHeader(header);
@@ -101,8 +118,10 @@ uint64_t ImageBytes(const void* header) {
     case 15:
     case 16:
     case 24:
-    case 32: return rowBytesFor(h.width, h.bitCount) * height;
-    default: return uint64_t(int64_t(h.width)) * height;
+    case 32:
+      return rowBytesFor(h.width, h.bitCount) * height;
+    default:
+      return uint64_t(int64_t(h.width)) * height;
   }
 }
 
@@ -116,7 +135,8 @@ uint32_t NewFrame24(int32_t width, int32_t height) {
   if (width < 0 || height < 0) return 0;
   const uint64_t imageBytes = RowBytes24(width) * uint64_t(height);
   if (imageBytes > kMaxGlobalBlockBytes - kBitmapHeaderBytes) return 0;
-  const uint32_t handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kBitmapHeaderBytes + imageBytes);
+  const uint32_t handle =
+      GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kBitmapHeaderBytes + imageBytes);
   if (!handle) return 0;
   BlockLock lock(handle);
   BitmapInfoHeader h{};
@@ -134,8 +154,8 @@ uint32_t ToFrame24(const void* header) {
   if (!header) return 0;
   const BitmapInfoHeader h = ReadHeader(header);
   // Frames outside what the reader understands are refused instead of misread.
-  if (h.size < kBitmapHeaderBytes || h.size > kLargestHeaderBytes || h.width < 0 ||
-      h.height < 0 || h.compression != 0)
+  if (h.size < kBitmapHeaderBytes || h.size > kLargestHeaderBytes || h.width < 0 || h.height < 0 ||
+      h.compression != 0)
     return 0;
   const uint64_t imageBytes = ImageBytes(header);
   const uint32_t entries = colourTableEntries(h);

@@ -63,7 +63,9 @@ Result onInstance(uint32_t type, uint32_t local, Entry entry, Call&& call) noexc
 
 using namespace kpl;
 
-KPL_EXPORT uint32_t KPL_CALL piCount() { return ThisModule().count; }
+KPL_EXPORT uint32_t KPL_CALL piCount() {
+  return ThisModule().count;
+}
 
 KPL_EXPORT uint32_t KPL_CALL piInit(uint32_t type) {
   return onType<uint32_t>(type, 0, &TypeOps::init,
@@ -76,7 +78,8 @@ KPL_EXPORT uint32_t KPL_CALL piDone(uint32_t type) {
 }
 
 KPL_EXPORT const char* KPL_CALL piName(uint32_t type) {
-  return onType<const char*>(type, nullptr, &TypeOps::name, [](auto fn, uint32_t v) { return fn(v); });
+  return onType<const char*>(type, nullptr, &TypeOps::name,
+                             [](auto fn, uint32_t v) { return fn(v); });
 }
 
 KPL_EXPORT uint32_t KPL_CALL piFlags(uint32_t type) {
@@ -84,7 +87,8 @@ KPL_EXPORT uint32_t KPL_CALL piFlags(uint32_t type) {
 }
 
 KPL_EXPORT uint32_t KPL_CALL piIcon(uint32_t type, uint32_t index) {
-  return onType<uint32_t>(type, 0, &TypeOps::icon, [&](auto fn, uint32_t v) { return fn(v, index); });
+  return onType<uint32_t>(type, 0, &TypeOps::icon,
+                          [&](auto fn, uint32_t v) { return fn(v, index); });
 }
 
 KPL_EXPORT uint32_t KPL_CALL piLocalInit(uint32_t type, uint32_t flags) {
@@ -94,7 +98,8 @@ KPL_EXPORT uint32_t KPL_CALL piLocalInit(uint32_t type, uint32_t flags) {
 
 KPL_EXPORT int32_t KPL_CALL piLocalDone(uint32_t type, uint32_t local) {
   // Freeing a handle that is not a block fails quietly; the answer carries no meaning.
-  return guarded<int32_t>(0, [&] { return resolve(type).ops && GlobalFree(local) == 0 ? kTrue : 0; });
+  return guarded<int32_t>(0,
+                          [&] { return resolve(type).ops && GlobalFree(local) == 0 ? kTrue : 0; });
 }
 
 KPL_EXPORT int32_t KPL_CALL piLocalSetFormat(uint32_t type, uint32_t local, const void* format) {
@@ -108,8 +113,9 @@ KPL_EXPORT int32_t KPL_CALL piLocalLength(uint32_t type, uint32_t local, int32_t
 }
 
 KPL_EXPORT int32_t KPL_CALL piLocalDlg(uint32_t type, uint32_t local, uint32_t parentWindow) {
-  return onInstance<int32_t>(type, local, &TypeOps::dialog,
-                             [&](auto fn, const Instance& i) { return Truth(fn(i, parentWindow)); });
+  return onInstance<int32_t>(type, local, &TypeOps::dialog, [&](auto fn, const Instance& i) {
+    return Truth(fn(i, parentWindow));
+  });
 }
 
 KPL_EXPORT uint32_t KPL_CALL piLocalFlags(uint32_t type, uint32_t local) {
@@ -149,12 +155,14 @@ KPL_EXPORT uint32_t KPL_CALL piLocalGetData(uint32_t type, uint32_t local) {
                               [](auto fn, const Instance& i) { return fn(i); });
 }
 
-KPL_EXPORT int32_t KPL_CALL piLocalSaveData(uint32_t type, uint32_t local, int32_t index, char* text) {
+KPL_EXPORT int32_t KPL_CALL piLocalSaveData(uint32_t type, uint32_t local, int32_t index,
+                                            char* text) {
   return onInstance<int32_t>(type, local, &TypeOps::saveData,
                              [&](auto fn, const Instance& i) { return Truth(fn(i, index, text)); });
 }
 
-KPL_EXPORT int32_t KPL_CALL piLocalLoadData(uint32_t type, uint32_t local, int32_t index, char* text) {
+KPL_EXPORT int32_t KPL_CALL piLocalLoadData(uint32_t type, uint32_t local, int32_t index,
+                                            char* text) {
   return onInstance<int32_t>(type, local, &TypeOps::loadData,
                              [&](auto fn, const Instance& i) { return Truth(fn(i, index, text)); });
 }

@@ -40,8 +40,8 @@ void scaleRun(const uint8_t* src, uint8_t* dst, int64_t begin, int64_t end, long
 }
 
 template <bool kEightBit, PassMode kMode>
-void scaleAll(const void* source, void* result, int64_t samples, int64_t gainSwitch,
-              double before, double from) {
+void scaleAll(const void* source, void* result, int64_t samples, int64_t gainSwitch, double before,
+              double from) {
   const auto* src = static_cast<const uint8_t*>(source);
   auto* dst = static_cast<uint8_t*>(result);
   const int64_t split = std::clamp<int64_t>(gainSwitch, 0, samples);

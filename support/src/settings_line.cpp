@@ -18,7 +18,8 @@ int hexDigit(char c) {
 int32_t ReadNumber(const char* text) {
   if (!text) return 0;
   const char* p = text;
-  while (*p == ' ') ++p;
+  while (*p == ' ')
+    ++p;
   bool negative = false;
   if (*p == '-' || *p == '+') negative = *p++ == '-';
   int base = 10;
@@ -40,9 +41,13 @@ int32_t ReadNumber(const char* text) {
   return static_cast<int32_t>(value);
 }
 
-void LowerCaseInPlace(char* text) { CharLowerA(text); }
+void LowerCaseInPlace(char* text) {
+  CharLowerA(text);
+}
 
-bool LineContains(const char* line, const char* key) { return std::strstr(line, key) != nullptr; }
+bool LineContains(const char* line, const char* key) {
+  return std::strstr(line, key) != nullptr;
+}
 
 const char* ValueOf(const char* line) {
   const char* equals = std::strchr(line, '=');
@@ -53,6 +58,8 @@ void WriteSettingsLine(char* text, const char* key, int32_t value) {
   std::sprintf(text, "%s=%d", key, static_cast<int>(value));
 }
 
-void WriteSettingsLine(char* text, const char* line) { std::strcpy(text, line); }
+void WriteSettingsLine(char* text, const char* line) {
+  std::strcpy(text, line);
+}
 
 }  // namespace kpl

@@ -47,7 +47,8 @@ Canvas mixFrame(double phase) {
 std::vector<Icon> PannikelArt() {
   std::vector<Icon> icons;
   icons.push_back({10, fadeFrame(1.0)});
-  for (int k = 1; k <= 8; ++k) icons.push_back({uint32_t(10 + k), fadeFrame((8 - k) / 8.0)});
+  for (int k = 1; k <= 8; ++k)
+    icons.push_back({uint32_t(10 + k), fadeFrame((8 - k) / 8.0)});
   icons.push_back({30, mixFrame(0.0)});
   for (int k = 1; k <= 8; ++k)
     icons.push_back({uint32_t(30 + k), mixFrame(k * std::numbers::pi / 4)});

@@ -7,10 +7,10 @@
 namespace iconsmith {
 namespace {
 
-constexpr Rgb kPalette[16] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},
-                              {0, 0, 128},     {128, 0, 128},   {0, 128, 128},   {192, 192, 192},
-                              {128, 128, 128}, {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
-                              {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+constexpr Rgb kPalette[16] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                              {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                              {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                              {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
 struct Glyph {
   char c;
@@ -47,7 +47,9 @@ int distance(Rgb a, Rgb b) {
 
 }  // namespace
 
-void Canvas::fill(Rgb c) { rect(0, 0, kSize - 1, kSize - 1, c); }
+void Canvas::fill(Rgb c) {
+  rect(0, 0, kSize - 1, kSize - 1, c);
+}
 
 void Canvas::pixel(int x, int y, Rgb c) {
   if (x >= 0 && y >= 0 && x < kSize && y < kSize) pixels_[y][x] = c;
@@ -55,7 +57,8 @@ void Canvas::pixel(int x, int y, Rgb c) {
 
 void Canvas::rect(int x0, int y0, int x1, int y1, Rgb c) {
   for (int y = std::max(0, y0); y <= std::min(kSize - 1, y1); ++y)
-    for (int x = std::max(0, x0); x <= std::min(kSize - 1, x1); ++x) pixels_[y][x] = c;
+    for (int x = std::max(0, x0); x <= std::min(kSize - 1, x1); ++x)
+      pixels_[y][x] = c;
 }
 
 void Canvas::text(std::string_view s, int cx, int cy, int scale, Rgb c) {
@@ -90,7 +93,8 @@ void Canvas::darken(double factor) {
 
 std::array<uint8_t, kSize * kSize> Canvas::quantise() const {
   // A 4 x 4 Bayer matrix spreads the in-between shades over the few palette colours.
-  static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  static constexpr int kBayer[4][4] = {
+      {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   std::array<uint8_t, kSize * kSize> out{};
   for (int y = 0; y < kSize; ++y) {
     for (int x = 0; x < kSize; ++x) {

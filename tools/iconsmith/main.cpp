@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   for (const auto& icon : icons) {
     out << "inline constexpr uint8_t kIconPixels" << icon.id << "[] = {";
     const auto pixels = icon.canvas.quantise();
-    for (size_t i = 0; i < pixels.size(); ++i) out << (i == 0 ? "\n  " : i % 32 ? "," : ",\n  ") << int(pixels[i]);
+    for (size_t i = 0; i < pixels.size(); ++i)
+      out << (i == 0 ? "\n  " : i % 32 ? "," : ",\n  ") << int(pixels[i]);
     out << "};\n";
   }
   out << "\ninline constexpr std::array<IconResource, " << icons.size() << "> kIcons = {{\n";

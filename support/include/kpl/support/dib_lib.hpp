@@ -83,6 +83,8 @@ std::optional<PixelWriter> OpenWriter(void* header);
 std::optional<PixelWriter> OpenWriterOnHandle(uint32_t frame);
 void SeekWriter(PixelWriter& writer, int32_t x, int32_t y);
 void PutPixel(PixelWriter& writer, uint32_t colour);
-inline void CloseWriter(std::optional<PixelWriter>& writer) { writer.reset(); }
+inline void CloseWriter(std::optional<PixelWriter>& writer) {
+  writer.reset();
+}
 
 }  // namespace kpl

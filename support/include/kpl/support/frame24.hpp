@@ -63,14 +63,16 @@ class OutputFrame24 {
 template <class RowStep>
 void ForEachRow(OutputFrame24& out, const InputFrame24& a, RowStep&& rowStep) {
   const size_t bytes = size_t(a.width()) * 3;
-  for (int32_t y = 0; y < a.height(); ++y) rowStep(out.row(y), a.row(y), bytes);
+  for (int32_t y = 0; y < a.height(); ++y)
+    rowStep(out.row(y), a.row(y), bytes);
 }
 
 template <class RowStep>
 void ForEachRow(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b,
                 RowStep&& rowStep) {
   const size_t bytes = size_t(a.width()) * 3;
-  for (int32_t y = 0; y < a.height(); ++y) rowStep(out.row(y), a.row(y), b.row(y), bytes);
+  for (int32_t y = 0; y < a.height(); ++y)
+    rowStep(out.row(y), a.row(y), b.row(y), bytes);
 }
 
 // True when the second frame covers the first, so pixels of the first's size can be read.

@@ -5,7 +5,9 @@
 
 namespace kpl {
 
-inline void* HugeOffset(void* address, int64_t offset) { return static_cast<uint8_t*>(address) + offset; }
+inline void* HugeOffset(void* address, int64_t offset) {
+  return static_cast<uint8_t*>(address) + offset;
+}
 inline const void* HugeOffset(const void* address, int64_t offset) {
   return static_cast<const uint8_t*>(address) + offset;
 }

@@ -48,7 +48,9 @@ inline constexpr FlagName kFlagNames[] = {
 // Instance calls answer -1 for true; piInit and piDone answer 1 in the low byte.
 inline constexpr int32_t kTrue = -1;
 inline constexpr int32_t kFalse = 0;
-inline constexpr int32_t Truth(bool value) { return value ? kTrue : kFalse; }
+inline constexpr int32_t Truth(bool value) {
+  return value ? kTrue : kFalse;
+}
 
 // Name buffers of the types hold 128 bytes, terminator included.
 inline constexpr int kNameBufferBytes = 128;
@@ -84,14 +86,14 @@ using piLocalLengthFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local, int3
 using piLocalDlgFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local, uint32_t parentWindow);
 using piLocalFlagsFn = uint32_t KPL_CALL (*)(uint32_t type, uint32_t local);
 using piLocalSetDataFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local, void* first,
-                                             int32_t firstSize, void* second, int32_t secondSize);
+                                              int32_t firstSize, void* second, int32_t secondSize);
 using piLocalProcessDataStartFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local);
 using piLocalProcessDataFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local);
 using piLocalProcessDataEndFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local);
 using piLocalGetDataFn = uint32_t KPL_CALL (*)(uint32_t type, uint32_t local);
 using piLocalSaveDataFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local, int32_t index,
-                                              char* text);
+                                               char* text);
 using piLocalLoadDataFn = int32_t KPL_CALL (*)(uint32_t type, uint32_t local, int32_t index,
-                                              char* text);
+                                               char* text);
 using piLocalNameFn = const char* KPL_CALL (*)(uint32_t type, uint32_t local);
 }

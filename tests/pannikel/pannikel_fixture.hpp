@@ -1,0 +1,86 @@
+#pragma once
+// Loads pannikel.kpl as a host does and offers small helpers to build inputs and read results.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kpl/platform/blocks.hpp"
+#include "kpl/platform/memory.h"
+#include "kpl/support/dib_lib.hpp"
+#include "kpl/support/plug_hdr.hpp"
+#include "module_loader.hpp"
+
+namespace pannikel_test {
+
+inline constexpr uint32_t kFade = 0, kWipe = 1, kMix = 2, kBlueScreen = 3, kTitle = 4;
+
+class Pannikel : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = std::make_unique<kplhost::Module>(std::string(KPL_BIN_DIR) + "/pannikel.kpl");
+  }
+  static void TearDownTestSuite() { module_.reset(); }
+
+  kplhost::Module& m() { return *module_; }
+
+  // An instance freed at the end of the test.
+  uint32_t instance(uint32_t type, uint32_t flags) {
+    const uint32_t local = m().piLocalInit(type, flags);
+    EXPECT_NE(local, 0u);
+    instances_.push_back({type, local});
+    return local;
+  }
+
+  void TearDown() override {
+    for (auto [type, local] : instances_)
+      m().piLocalDone(type, local);
+  }
+
+  static inline std::unique_ptr<kplhost::Module> module_;
+  std::vector<std::pair<uint32_t, uint32_t>> instances_;
+};
+
+// A 24-bit frame whose pixel (x, y) is colour(x, y).
+template <class Colour>
+kpl::OwnedBlock MakeFrame(int32_t width, int32_t height, Colour colour) {
+  kpl::OwnedBlock frame(kpl::NewFrame24(width, height));
+  kpl::BlockLock lock(frame.get());
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      kpl::WritePixel24(lock.get(), x, y, colour(x, y));
+  return frame;
+}
+
+inline uint8_t Red(uint32_t c) {
+  return uint8_t(c);
+}
+inline uint8_t Green(uint32_t c) {
+  return uint8_t(c >> 8);
+}
+inline uint8_t Blue(uint32_t c) {
+  return uint8_t(c >> 16);
+}
+
+inline kpl::WaveFormat Pcm(uint16_t channels, uint16_t bits) {
+  const uint16_t align = uint16_t(channels * bits / 8);
+  return {1, channels, 48000, 48000u * align, align, bits};
+}
+
+inline std::vector<int16_t> Samples16(uint32_t handle) {
+  kpl::BlockLock lock(handle);
+  std::vector<int16_t> out(GlobalSize(handle) / 2);
+  if (lock) std::memcpy(out.data(), lock.get(), out.size() * 2);
+  return out;
+}
+
+inline std::vector<uint8_t> Samples8(uint32_t handle) {
+  kpl::BlockLock lock(handle);
+  std::vector<uint8_t> out(GlobalSize(handle));
+  if (lock) std::memcpy(out.data(), lock.get(), out.size());
+  return out;
+}
+
+}  // namespace pannikel_test
