@@ -5,6 +5,7 @@
 
 #include "kpl/platform/blocks.hpp"
 #include "kpl/support/frame24.hpp"
+#include "kpl/support/row_kernels.hpp"
 #include "kpl/support/sample_buffer.hpp"
 
 namespace kpl::pannikel {
@@ -19,21 +20,6 @@ uint8_t levelOf(long double fraction) {
   return uint8_t(static_cast<int32_t>(fraction * 255.0L));
 }
 
-// v - d where v >= d, else 0, for every colour byte of a row.
-void subtractRow(uint8_t* out, const uint8_t* a, size_t bytes, uint8_t d) {
-  for (size_t i = 0; i < bytes; ++i)
-    out[i] = uint8_t(a[i] - std::min(a[i], d));
-}
-
-// max(a - dA, 0) + max(b - dB, 0), limited to 255.
-void crossRow(uint8_t* out, const uint8_t* a, const uint8_t* b, size_t bytes, uint8_t dA,
-              uint8_t dB) {
-  for (size_t i = 0; i < bytes; ++i) {
-    const unsigned sum = unsigned(a[i] - std::min(a[i], dA)) + unsigned(b[i] - std::min(b[i], dB));
-    out[i] = uint8_t(std::min(sum, 255u));
-  }
-}
-
 bool videoStep(FadeBlock& block, const FadeProgress& progress) {
   block.counter = Advance(block.counter, 1);
   const long double p = progress.p;
@@ -43,19 +29,19 @@ bool videoStep(FadeBlock& block, const FadeProgress& progress) {
   // through a converted copy, and a second frame smaller than the first answers false.
   const InputFrame24 first(block.inputs.first);
   if (!first) return false;
-  OutputFrame24 out(first.width(), first.height());
+  OutputFrame24 out(first.width(), first.height(), FrameContents::kWrittenByCaller);
   if (!out) return false;
   if (block.kind == kCrossFade) {
     const InputFrame24 second(block.inputs.second);
     if (!Covers(second, first)) return false;
     const uint8_t dA = levelOf(p), dB = levelOf(1.0L - p);
     ForEachRow(out, first, second, [&](uint8_t* o, const uint8_t* a, const uint8_t* b, size_t n) {
-      crossRow(o, a, b, n, dA, dB);
+      CrossRow(o, a, b, n, dA, dB);
     });
   } else {
     const uint8_t d = block.kind == kFadeIn ? levelOf(1.0L - p) : levelOf(p);
     ForEachRow(out, first,
-               [&](uint8_t* o, const uint8_t* a, size_t n) { subtractRow(o, a, n, d); });
+               [&](uint8_t* o, const uint8_t* a, size_t n) { SubtractRow(o, a, n, d); });
   }
   block.result = out.release();
   return true;

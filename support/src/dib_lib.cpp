@@ -131,12 +131,12 @@ bool IsFrame24(const void* header) {
          h.size <= kLargestHeaderBytes && h.width >= 0 && h.height >= 0;
 }
 
-uint32_t NewFrame24(int32_t width, int32_t height) {
+namespace {
+uint32_t newFrame24(int32_t width, int32_t height, uint32_t allocationFlags) {
   if (width < 0 || height < 0) return 0;
   const uint64_t imageBytes = RowBytes24(width) * uint64_t(height);
   if (imageBytes > kMaxGlobalBlockBytes - kBitmapHeaderBytes) return 0;
-  const uint32_t handle =
-      GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kBitmapHeaderBytes + imageBytes);
+  const uint32_t handle = GlobalAlloc(allocationFlags, kBitmapHeaderBytes + imageBytes);
   if (!handle) return 0;
   BlockLock lock(handle);
   BitmapInfoHeader h{};
@@ -148,6 +148,15 @@ uint32_t NewFrame24(int32_t width, int32_t height) {
   h.sizeImage = uint32_t(imageBytes);
   std::memcpy(lock.get(), &h, sizeof h);
   return handle;
+}
+}  // namespace
+
+uint32_t NewFrame24(int32_t width, int32_t height) {
+  return newFrame24(width, height, GMEM_MOVEABLE | GMEM_ZEROINIT);
+}
+
+uint32_t NewFrame24Uncleared(int32_t width, int32_t height) {
+  return newFrame24(width, height, GMEM_MOVEABLE);
 }
 
 uint32_t ToFrame24(const void* header) {

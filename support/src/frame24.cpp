@@ -1,5 +1,7 @@
 #include "kpl/support/frame24.hpp"
 
+#include <cstring>
+
 #include "kpl/support/dib_lib.hpp"
 
 namespace kpl {
@@ -21,12 +23,20 @@ InputFrame24::InputFrame24(const void* header) {
   pixels_ = header_ + h.size;
 }
 
-OutputFrame24::OutputFrame24(int32_t width, int32_t height) : block_(NewFrame24(width, height)) {
+OutputFrame24::OutputFrame24(int32_t width, int32_t height, FrameContents contents)
+    : block_(contents == FrameContents::kBlack ? NewFrame24(width, height)
+                                               : NewFrame24Uncleared(width, height)) {
   if (!block_) return;
   lock_.emplace(block_.get());
   height_ = height;
   rowBytes_ = size_t(RowBytes24(width));
   pixels_ = lock_->as<uint8_t>() + ReadHeader(lock_->get()).size;
+  if (contents == FrameContents::kWrittenByCaller) {
+    const size_t used = size_t(width) * 3;
+    if (used < rowBytes_)
+      for (int32_t y = 0; y < height; ++y)
+        std::memset(row(y) + used, 0, rowBytes_ - used);
+  }
 }
 
 }  // namespace kpl

@@ -16,7 +16,8 @@ bool ScalePassFits(const WaveFormat& format) {
 namespace {
 
 template <bool kEightBit, PassMode kMode>
-void scaleRun(const uint8_t* src, uint8_t* dst, int64_t begin, int64_t end, long double gain) {
+[[gnu::always_inline]] inline void scaleRunBody(const uint8_t* src, uint8_t* dst, int64_t begin,
+                                                int64_t end, long double gain) {
   constexpr int kBytes = kEightBit ? 1 : 2;
   constexpr int64_t kLow = kEightBit ? -128 : -32768;
   constexpr int64_t kHigh = kEightBit ? 127 : 32767;
@@ -37,6 +38,28 @@ void scaleRun(const uint8_t* src, uint8_t* dst, int64_t begin, int64_t end, long
       r[1] = uint8_t(uint64_t(v) >> 8);
     }
   }
+}
+
+// Truncating an extended value needs fisttp (SSE3) to run fast; without it every sample
+// switches the x87 rounding mode twice. The clones pick the best form at load time and compute
+// the same values.
+#define KPL_SCALE_RUN(name, eightBit, mode)                                             \
+  __attribute__((target_clones("sse3", "default"))) void name(                          \
+      const uint8_t* src, uint8_t* dst, int64_t begin, int64_t end, long double gain) { \
+    scaleRunBody<eightBit, mode>(src, dst, begin, end, gain);                           \
+  }
+KPL_SCALE_RUN(scaleRun8Write, true, PassMode::kWrite)
+KPL_SCALE_RUN(scaleRun8Add, true, PassMode::kAdd)
+KPL_SCALE_RUN(scaleRun16Write, false, PassMode::kWrite)
+KPL_SCALE_RUN(scaleRun16Add, false, PassMode::kAdd)
+#undef KPL_SCALE_RUN
+
+template <bool kEightBit, PassMode kMode>
+void scaleRun(const uint8_t* src, uint8_t* dst, int64_t begin, int64_t end, long double gain) {
+  if constexpr (kEightBit)
+    (kMode == PassMode::kWrite ? scaleRun8Write : scaleRun8Add)(src, dst, begin, end, gain);
+  else
+    (kMode == PassMode::kWrite ? scaleRun16Write : scaleRun16Add)(src, dst, begin, end, gain);
 }
 
 template <bool kEightBit, PassMode kMode>

@@ -43,6 +43,8 @@ bool IsFrame24(const void* header);
 
 // A new movable, zero-filled block holding a black 24-bit frame; 0 when it cannot exist.
 uint32_t NewFrame24(int32_t width, int32_t height);
+// As NewFrame24, but the pixel data is left as allocated, for a caller about to write all of it.
+uint32_t NewFrame24Uncleared(int32_t width, int32_t height);
 // A new movable block holding a 24-bit copy of the frame; 0 for frames it cannot read.
 uint32_t ToFrame24(const void* header);
 uint32_t ToFrame24FromHandle(uint32_t frame);

@@ -34,10 +34,16 @@ class InputFrame24 {
   size_t rowBytes_ = 0;
 };
 
-// The new 24-bit frame a step produces, locked while it is written.
+enum class FrameContents {
+  kBlack,            // every pixel black
+  kWrittenByCaller,  // the caller writes every pixel; saves clearing a frame about to be filled
+};
+
+// The new 24-bit frame a step produces, locked while it is written. Its row padding is always
+// zero, whatever the contents.
 class OutputFrame24 {
  public:
-  OutputFrame24(int32_t width, int32_t height);
+  OutputFrame24(int32_t width, int32_t height, FrameContents contents = FrameContents::kBlack);
   OutputFrame24(const OutputFrame24&) = delete;
   OutputFrame24& operator=(const OutputFrame24&) = delete;
 
