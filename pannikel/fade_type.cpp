@@ -51,8 +51,8 @@ constexpr TypeOps kOps = {
     .getData = [](const Instance& i) { return fade(i).result; },
     .saveData =
         [](const Instance& i, int32_t index, char* text) {
-          if (const char* line = FadeLineOf(fade(i).kind); line && text)
-            WriteSettingsLine(text, line);
+          if (!text) return false;
+          if (const char* line = FadeLineOf(fade(i).kind)) WriteSettingsLine(text, line);
           return index == 0;
         },
     .loadData =

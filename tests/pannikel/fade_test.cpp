@@ -83,6 +83,7 @@ TEST_F(Fade, LoadingAnswersByIndexAndAddsPlacementBits) {
   char anything[] = "TYPE=FADE IN";
   EXPECT_EQ(m().piLocalSaveData(kFade, kept, 1, anything), 0) << "only line 0 exists";
   EXPECT_EQ(m().piLocalLoadData(kFade, kept, 0, nullptr), 0);
+  EXPECT_EQ(m().piLocalSaveData(kFade, kept, 0, nullptr), 0);
 }
 
 TEST_F(Fade, SoundFormatOnlyForSoundInstances) {
