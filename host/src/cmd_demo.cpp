@@ -1,0 +1,172 @@
+// kplhost demo: the typical job on built-in material, so a new user sees the system work with
+// one command. Every run is a row of the table below; a new effect is one more row.
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "arg_parser.hpp"
+#include "commands.hpp"
+#include "contact_sheet.hpp"
+#include "demo_material.hpp"
+#include "errors.hpp"
+#include "module_types.hpp"
+#include "paths.hpp"
+#include "png_io.hpp"
+#include "sound_effect.hpp"
+#include "video_effect.hpp"
+#include "wav_io.hpp"
+
+namespace kplhost {
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: kplhost demo [--out DIR]
+
+Runs the typical job on built-in material (two 320x240 pictures and a 2-second 440 Hz
+tone): a fade in and a cross fade of the pictures, shown on one contact sheet with a row
+per effect, and a fade in of the tone, written as a WAV file. The modules are found next
+to kplhost. The material itself is written too, for trying `kplhost effect` on.
+
+Options:
+  --out DIR    where to write (default: ./kpl-demo)
+  -h, --help   show this help
+)";
+
+constexpr OptionSpec kOptions[] = {{"out"}};
+
+enum class Material { kNone, kColourBars, kCheckerGradient, kTone };
+
+struct DemoRun {
+  std::string_view label;   // the row label on the sheet, or the sound file's name
+  std::string_view module;  // found next to kplhost
+  std::string_view type;    // type name
+  uint32_t flags;           // for piLocalInit
+  Material first;
+  Material second = Material::kNone;
+};
+
+using kpl::pifAtStart, kpl::pifAudio, kpl::pifOneClip, kpl::pifTwoClips, kpl::pifVideo;
+constexpr DemoRun kDemoRuns[] = {
+    {"Fade in", "pannikel", "Fade", pifVideo | pifOneClip | pifAtStart, Material::kColourBars},
+    {"Cross fade", "pannikel", "Fade", pifVideo | pifTwoClips, Material::kColourBars,
+     Material::kCheckerGradient},
+    {"Sound fade in", "pannikel", "Fade", pifAudio | pifOneClip | pifAtStart, Material::kTone},
+};
+
+constexpr int32_t kPictureWidth = 320, kPictureHeight = 240, kVideoSteps = 8;
+constexpr double kToneHertz = 440, kToneSeconds = 2;
+constexpr uint32_t kToneRate = 48000;
+constexpr uint16_t kToneChannels = 2;
+
+struct MaterialFile {
+  Material material;
+  std::string_view fileName;
+};
+constexpr MaterialFile kMaterialFiles[] = {{Material::kColourBars, "colour-bars.png"},
+                                           {Material::kCheckerGradient, "checker-gradient.png"},
+                                           {Material::kTone, "tone-440hz.wav"}};
+
+bool isSound(Material material) {
+  return material == Material::kTone;
+}
+
+RgbImage pictureOf(Material material) {
+  return material == Material::kColourBars ? ColourBars(kPictureWidth, kPictureHeight)
+                                           : CheckerGradient(kPictureWidth, kPictureHeight);
+}
+
+// The tone is the only sound material so far.
+SoundClip soundOf(Material) {
+  return SineTone(kToneHertz, kToneSeconds, kToneRate, kToneChannels);
+}
+
+// Loads each module once, however many runs use it.
+class ModuleShelf {
+ public:
+  const Module& get(std::string_view name) {
+    auto& slot = modules_[std::string(name)];
+    if (!slot) slot = std::make_unique<Module>(ResolveModulePath(std::string(name)).string());
+    return *slot;
+  }
+
+ private:
+  std::map<std::string, std::unique_ptr<Module>> modules_;
+};
+
+EffectJob jobFor(const Module& module, const DemoRun& run) {
+  EffectJob job;
+  job.type = ResolveType(module, run.type);
+  job.instanceFlags = run.flags;
+  job.progressLabel = std::string(run.label);
+  return job;
+}
+
+SheetRow runVideo(const Module& module, const DemoRun& run) {
+  EffectJob job = jobFor(module, run);
+  job.steps = job.length = kVideoSteps;
+  PictureClip first(pictureOf(run.first));
+  std::optional<PictureClip> second;
+  if (run.second != Material::kNone) second.emplace(pictureOf(run.second));
+  SheetRow row{std::string(run.label), {}};
+  RunVideoEffect(module, job, first, second ? &*second : nullptr,
+                 [&](int32_t, RgbImage picture) { row.pictures.push_back(std::move(picture)); });
+  return row;
+}
+
+SoundClip runSound(const Module& module, const DemoRun& run) {
+  EffectJob job = jobFor(module, run);
+  const SoundClip first = soundOf(run.first);
+  std::optional<SoundClip> second;
+  if (run.second != Material::kNone) second = soundOf(run.second);
+  job.length = int32_t(first.frames());
+  return RunSoundEffect(module, job, first, second ? &*second : nullptr, int32_t(first.sampleRate))
+      .sound;
+}
+
+void writeMaterial(const std::filesystem::path& folder) {
+  for (const MaterialFile& file : kMaterialFiles) {
+    const std::filesystem::path path = folder / file.fileName;
+    if (isSound(file.material))
+      WriteWav(path, soundOf(file.material));
+    else
+      WritePng(path, pictureOf(file.material));
+    std::cout << "wrote   " << path.string() << " (material)\n";
+  }
+}
+
+}  // namespace
+
+int RunDemoCommand(std::span<const std::string> args) {
+  const ParsedArgs parsed = ParseArgs("demo", args, kOptions);
+  if (parsed.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (!parsed.positionals.empty())
+    throw UsageError("demo: takes no arguments besides --out (see kplhost demo --help)");
+  const std::filesystem::path folder = parsed.value("out").value_or("kpl-demo");
+  EnsureParentDirectory(folder / "sheet.png");
+
+  ModuleShelf modules;
+  std::vector<SheetRow> rows;
+  for (const DemoRun& run : kDemoRuns) {
+    const Module& module = modules.get(run.module);
+    if (!isSound(run.first)) {
+      rows.push_back(runVideo(module, run));
+      continue;
+    }
+    const std::filesystem::path path = folder / (FileNamePart(run.label) + ".wav");
+    WriteWav(path, runSound(module, run));
+    std::cout << "wrote   " << path.string() << " (" << run.label << ")\n";
+  }
+  if (!rows.empty()) {
+    const std::filesystem::path sheet = folder / "sheet.png";
+    WritePng(sheet, ComposeContactSheet(rows));
+    std::cout << "wrote   " << sheet.string() << " (contact sheet: " << rows.size() << " effects, "
+              << kVideoSteps << " steps each)\n";
+  }
+  writeMaterial(folder);
+  return 0;
+}
+
+}  // namespace kplhost

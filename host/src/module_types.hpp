@@ -1,0 +1,26 @@
+#pragma once
+// What a module says about its types: names, flag words, and finding a type by what the user
+// typed.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "module_loader.hpp"
+
+namespace kplhost {
+
+// A text a module hands out, read no further than its 128-byte name buffer; "" for null.
+std::string ModuleText(const char* text);
+
+std::string TypeName(const Module& module, uint32_t type);
+
+// "0x10073E03" and the names of its bits, "pifVideo pifAudio ..."; bits without a name are
+// shown as hexadecimal.
+std::string HexWord(uint32_t word);
+std::string FlagBitNames(uint32_t flags);
+
+// A type index ("0") or a type name matched without regard to case ("fade"). Throws
+// UsageError listing the module's types when nothing matches.
+uint32_t ResolveType(const Module& module, std::string_view typed);
+
+}  // namespace kplhost
