@@ -2,7 +2,7 @@
 // Fade in, fade out and cross fade of video frames and sound buffers.
 #include <cstdint>
 
-#include "effect_block.hpp"
+#include "kpl/support/effect_calls.hpp"
 #include "kpl/support/plug_hdr.hpp"
 
 namespace kpl::pannikel {

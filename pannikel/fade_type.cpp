@@ -1,6 +1,4 @@
 // Fade's answers to the exports.
-#include <cstring>
-
 #include "fade.hpp"
 #include "kpl/platform/memory.h"
 #include "kpl/support/settings_line.hpp"
@@ -16,9 +14,7 @@ constexpr uint32_t kFirstIcon = 10;
 NameBuffer name;
 IconSet icons;
 
-FadeBlock& fade(const Instance& i) {
-  return i.as<FadeBlock>();
-}
+using Calls = EffectCalls<FadeBlock>;
 
 constexpr TypeOps kOps = {
     .blockBytes = sizeof(FadeBlock),
@@ -34,38 +30,30 @@ constexpr TypeOps kOps = {
           block.kind = FadeKindFromFlags(flags);
           return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE, block);
         },
-    .setFormat =
-        [](const Instance& i, const void* format) {
-          if (!(fade(i).flags & pifAudio) || !format) return false;
-          std::memcpy(&fade(i).format, format, sizeof(WaveFormat));
-          return true;
-        },
-    .length = [](const Instance& i, int32_t length) { return fade(i).length = length, true; },
-    .setData =
-        [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
-          return fade(i).inputs = {a, b, asize, bsize}, true;
-        },
-    .processStart = [](const Instance& i) { return fade(i).counter = 0, true; },
-    .process = [](const Instance& i) { return FadeStep(fade(i)); },
-    .processEnd = [](const Instance& i) { return fade(i).counter = 0, true; },
-    .getData = [](const Instance& i) { return fade(i).result; },
+    .setFormat = Calls::setSoundFormat,
+    .length = Calls::setLength,
+    .setData = Calls::setAnyData,
+    .processStart = Calls::resetCounter,
+    .process = [](const Instance& i) { return FadeStep(Calls::of(i)); },
+    .processEnd = Calls::resetCounter,
+    .getData = Calls::result,
     .saveData =
         [](const Instance& i, int32_t index, char* text) {
           if (!text) return false;
-          if (const char* line = FadeLineOf(fade(i).kind)) WriteSettingsLine(text, line);
+          if (const char* line = FadeLineOf(Calls::of(i).kind)) WriteSettingsLine(text, line);
           return index == 0;
         },
     .loadData =
         [](const Instance& i, int32_t index, char* text) {
           if (!text) return false;
           LowerCaseInPlace(text);
-          ApplyFadeLine(fade(i), text);
+          ApplyFadeLine(Calls::of(i), text);
           return index == 0;
         },
     .localName = [](uint32_t, const Instance* i) -> const char* {
       if (!i) return name.load(kNameString);
-      if (fade(*i).kind <= kCrossFade) return name.load(kInstanceNameStrings + fade(*i).kind);
-      return name.data();
+      const uint8_t kind = Calls::of(*i).kind;
+      return kind <= kCrossFade ? name.load(kInstanceNameStrings + kind) : name.data();
     },
 };
 

@@ -2,7 +2,7 @@
 // Mix: the sound of two overlapping clips summed at a fixed level of 0.51 each.
 #include <cstdint>
 
-#include "effect_block.hpp"
+#include "kpl/support/effect_calls.hpp"
 #include "kpl/support/plug_hdr.hpp"
 
 namespace kpl::pannikel {

@@ -1,6 +1,4 @@
 // Mix's answers to the exports.
-#include <cstring>
-
 #include "kpl/platform/memory.h"
 #include "mix.hpp"
 #include "pannikel_types.hpp"
@@ -14,9 +12,7 @@ constexpr uint32_t kFirstIcon = 30;
 NameBuffer name;
 IconSet icons;
 
-MixBlock& mix(const Instance& i) {
-  return i.as<MixBlock>();
-}
+using Calls = EffectCalls<MixBlock>;
 
 constexpr TypeOps kOps = {
     .blockBytes = sizeof(MixBlock),
@@ -31,21 +27,13 @@ constexpr TypeOps kOps = {
           block.flags = flags | kMixInstanceBits;
           return NewInstanceBlock(GMEM_FIXED | GMEM_SHARE | GMEM_ZEROINIT, block);
         },
-    .setFormat =
-        [](const Instance& i, const void* format) {
-          if (!(mix(i).flags & pifAudio) || !format) return false;
-          std::memcpy(&mix(i).format, format, sizeof(WaveFormat));
-          return true;
-        },
-    .length = [](const Instance& i, int32_t length) { return mix(i).length = length, true; },
-    .setData =
-        [](const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
-          return mix(i).inputs = {a, b, asize, bsize}, true;
-        },
-    .processStart = [](const Instance& i) { return mix(i).counter = 0, true; },
-    .process = [](const Instance& i) { return MixStep(mix(i)); },
-    .processEnd = [](const Instance& i) { return mix(i).counter = 0, true; },
-    .getData = [](const Instance& i) { return mix(i).result; },
+    .setFormat = Calls::setSoundFormat,
+    .length = Calls::setLength,
+    .setData = Calls::setAnyData,
+    .processStart = Calls::resetCounter,
+    .process = [](const Instance& i) { return MixStep(Calls::of(i)); },
+    .processEnd = Calls::resetCounter,
+    .getData = Calls::result,
     // Mix has no settings: line 0 exists and is empty, and the text is never touched.
     .saveData = [](const Instance&, int32_t index, char*) { return index == 0; },
     .loadData = [](const Instance&, int32_t index, char*) { return index == 0; },

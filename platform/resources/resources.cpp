@@ -1,9 +1,8 @@
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <unordered_map>
 #include <vector>
 
+#include "../common/handle_table.hpp"
 #include "kpl/platform/resources.h"
 
 namespace {
@@ -24,42 +23,9 @@ struct Icon {
   std::vector<uint32_t> colours;
 };
 
-class IconTable {
- public:
-  uint32_t add(Icon icon) {
-    std::lock_guard guard(mutex_);
-    do {
-      next_ += 2;
-      if (next_ < kFirstHandle) next_ = kFirstHandle;
-    } while (icons_.count(next_));
-    icons_.emplace(next_, std::move(icon));
-    return next_;
-  }
-  bool remove(uint32_t handle) {
-    std::lock_guard guard(mutex_);
-    return icons_.erase(handle) != 0;
-  }
-  template <class F>
-  auto inspect(uint32_t handle, F&& read) {
-    std::lock_guard guard(mutex_);
-    auto it = icons_.find(handle);
-    return read(it == icons_.end() ? nullptr : &it->second);
-  }
-  size_t live() {
-    std::lock_guard guard(mutex_);
-    return icons_.size();
-  }
-
- private:
-  // Odd values in their own range, so an icon handle never passes for a memory block.
-  static constexpr uint32_t kFirstHandle = 0x40000001;
-  std::mutex mutex_;
-  std::unordered_map<uint32_t, Icon> icons_;
-  uint32_t next_ = kFirstHandle - 2;
-};
-
-IconTable& icons() {
-  static IconTable table;
+// Odd values in their own range, so an icon handle never passes for a memory block.
+kpl::platform::HandleTable<Icon>& icons() {
+  static kpl::platform::HandleTable<Icon> table(0x40000001, 2);
   return table;
 }
 
@@ -100,11 +66,11 @@ uint32_t LoadIconA(const ModuleResources* module, uint32_t id) {
 }
 
 int32_t DestroyIcon(uint32_t icon) {
-  return icons().remove(icon) ? 1 : 0;
+  return icons().take(icon).has_value() ? 1 : 0;
 }
 
 int32_t GetIconSize(uint32_t icon, int32_t* width, int32_t* height) {
-  return icons().inspect(icon, [&](const Icon* found) {
+  return icons().with(icon, [&](const Icon* found) {
     if (!found) return 0;
     if (width) *width = found->width;
     if (height) *height = found->height;
@@ -113,7 +79,7 @@ int32_t GetIconSize(uint32_t icon, int32_t* width, int32_t* height) {
 }
 
 int32_t GetIconPixels(uint32_t icon, uint32_t* colours, size_t count) {
-  return icons().inspect(icon, [&](const Icon* found) {
+  return icons().with(icon, [&](const Icon* found) {
     if (!found || !colours || count < found->colours.size()) return 0;
     std::copy(found->colours.begin(), found->colours.end(), colours);
     return 1;
@@ -121,7 +87,7 @@ int32_t GetIconPixels(uint32_t icon, uint32_t* colours, size_t count) {
 }
 
 size_t LiveIcons(void) {
-  return icons().live();
+  return icons().size();
 }
 
 const uint32_t* IconPalette16(void) {

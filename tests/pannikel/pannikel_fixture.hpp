@@ -72,14 +72,14 @@ inline kpl::WaveFormat Pcm(uint16_t channels, uint16_t bits) {
 inline std::vector<int16_t> Samples16(uint32_t handle) {
   kpl::BlockLock lock(handle);
   std::vector<int16_t> out(GlobalSize(handle) / 2);
-  if (lock) std::memcpy(out.data(), lock.get(), out.size() * 2);
+  if (lock && !out.empty()) std::memcpy(out.data(), lock.get(), out.size() * 2);
   return out;
 }
 
 inline std::vector<uint8_t> Samples8(uint32_t handle) {
   kpl::BlockLock lock(handle);
   std::vector<uint8_t> out(GlobalSize(handle));
-  if (lock) std::memcpy(out.data(), lock.get(), out.size());
+  if (lock && !out.empty()) std::memcpy(out.data(), lock.get(), out.size());
   return out;
 }
 
