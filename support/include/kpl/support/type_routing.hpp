@@ -4,8 +4,10 @@
 // instance block for the length of the call, and turn any failure into a 0 answer.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
+#include "kpl/platform/blocks.hpp"
 #include "kpl/platform/resources.h"
 
 namespace kpl {
@@ -82,14 +84,6 @@ class IconSet {
  private:
   uint32_t handles_[kCount] = {};
 };
-
-}  // namespace kpl
-
-#include <cstring>
-
-#include "kpl/platform/blocks.hpp"
-
-namespace kpl {
 
 // Allocates an instance block holding `initial`; 0 when the platform refuses.
 template <class Block>
