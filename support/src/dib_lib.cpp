@@ -18,31 +18,25 @@ uint8_t* pixelsOf(void* header) {
   return static_cast<uint8_t*>(header) + ReadHeader(header).size;
 }
 
-uint64_t rowBytesFor(int64_t width, uint32_t bitCount) {
-  uint64_t bits;
+// Depths whose rows have a defined layout; 15 bits are stored as 16.
+bool knownDepth(uint32_t bitCount) {
   switch (bitCount) {
     case 1:
-      bits = uint64_t(width);
-      break;
     case 4:
-      bits = uint64_t(width) * 4;
-      break;
     case 8:
-      bits = uint64_t(width) * 8;
-      break;
     case 15:
     case 16:
-      bits = uint64_t(width) * 16;
-      break;
     case 24:
-      bits = uint64_t(width) * 24;
-      break;
     case 32:
-      bits = uint64_t(width) * 32;
-      break;
+      return true;
     default:
-      return 0;
+      return false;
   }
+}
+
+// Bytes of one stored row of a known depth, padded to a multiple of 4.
+uint64_t rowBytesFor(int64_t width, uint32_t bitCount) {
+  const uint64_t bits = uint64_t(width) * (bitCount == 15 ? 16 : bitCount);
   return ((bits + 7) / 8 + 3) & ~uint64_t{3};
 }
 
@@ -111,18 +105,8 @@ uint64_t RowBytes24(int64_t width) {
 uint64_t ImageBytes(const void* header) {
   const BitmapInfoHeader h = ReadHeader(header);
   const uint64_t height = uint64_t(int64_t(h.height));
-  switch (h.bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 15:
-    case 16:
-    case 24:
-    case 32:
-      return rowBytesFor(h.width, h.bitCount) * height;
-    default:
-      return uint64_t(int64_t(h.width)) * height;
-  }
+  if (!knownDepth(h.bitCount)) return uint64_t(int64_t(h.width)) * height;
+  return rowBytesFor(h.width, h.bitCount) * height;
 }
 
 bool IsFrame24(const void* header) {
@@ -185,7 +169,7 @@ uint32_t ToFrame24(const void* header) {
   const auto* bytes = static_cast<const uint8_t*>(header);
   std::memcpy(table.data(), bytes + h.size, std::min<uint64_t>(entries, 256) * 4);
   const uint8_t* sourcePixels = bytes + h.size + tableBytes;
-  const uint64_t sourceRowBytes = rowBytesFor(h.width, h.bitCount);
+  const uint64_t sourceRowBytes = knownDepth(h.bitCount) ? rowBytesFor(h.width, h.bitCount) : 0;
 
   OwnedBlock frame(NewFrame24(h.width, h.height));
   if (!frame) return 0;
