@@ -6,6 +6,7 @@
 #include "arg_parser.hpp"
 #include "commands.hpp"
 #include "errors.hpp"
+#include "kpl/platform/module_language.h"
 #include "kpl/platform/resources.h"
 #include "module_loader.hpp"
 #include "module_types.hpp"
@@ -18,8 +19,10 @@ namespace {
 
 constexpr std::string_view kUsage = R"(Usage: kplhost info MODULE [--icons DIR]
 
-Lists the types of a plug-in module: the piCount answer, then for every type its index,
-name, flag word (in hexadecimal and by bit name) and the number of icons it offers.
+Lists the types of a plug-in module: the piCount answer, the language a module with a
+language table chose for its texts and the offset it adds to its string ids, then for every
+type its index, name, flag word (in hexadecimal and by bit name) and the number of icons it
+offers.
 
 MODULE is a path to a .kpl file, or a bare module name (pannikel) found next to kplhost.
 
@@ -93,6 +96,10 @@ int RunInfoCommand(std::span<const std::string> args) {
   const Module module(ResolveModulePath(parsed.positionals[0]).string());
   const uint32_t count = module.piCount();
   std::cout << "module  " << module.path() << "\npiCount " << count << "\n";
+  char language[10] = {};
+  int32_t languageOffset = 0;
+  if (GetModuleLanguage(module.path().c_str(), language, sizeof language, &languageOffset))
+    std::cout << "language " << language << ", string offset " << languageOffset << "\n";
   std::vector<std::filesystem::path> written;
   for (uint32_t type = 0; type < count; ++type) {
     const uint32_t flags = module.piFlags(type);

@@ -24,6 +24,7 @@ constexpr Subcommand kSubcommands[] = {
     {"info", "list the types of a module: names, flags, icons", RunInfoCommand},
     {"effect", "run an effect type over pictures or sound", RunEffectCommand},
     {"demo", "run the typical job on built-in material", RunDemoCommand},
+    {"registry", "list, read and set what modules remember", RunRegistryCommand},
 };
 
 void printUsage() {
@@ -31,14 +32,13 @@ void printUsage() {
                "Loads plug-in modules (NAME.kpl) and drives them as a host does.\n\n"
                "Subcommands:\n";
   for (const Subcommand& sub : kSubcommands)
-    std::cout << "  " << sub.name << std::string(8 - sub.name.size(), ' ') << sub.summary << "\n";
+    std::cout << "  " << sub.name << std::string(10 - sub.name.size(), ' ') << sub.summary << "\n";
   std::cout << "\n'kplhost SUBCOMMAND --help' describes each one.\n"
                "Exit status: 0 done, 1 the work failed, 2 the command line is wrong.\n";
 }
 
 int dispatch(const std::vector<std::string>& args) {
-  if (args.empty())
-    throw UsageError("name a subcommand: info, effect or demo (see kplhost --help)");
+  if (args.empty()) throw UsageError("name a subcommand (see kplhost --help)");
   const std::string& name = args.front();
   if (name == "--help" || name == "-h" || name == "help") {
     printUsage();

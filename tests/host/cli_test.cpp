@@ -32,11 +32,9 @@ struct HelpCase {
 };
 
 TEST_F(CommandLineTest, HelpOnTheToolAndEverySubcommand) {
-  const HelpCase cases[] = {{{"--help"}},
-                            {{"info", "--help"}},
-                            {{"effect", "--help"}},
-                            {{"demo", "--help"}},
-                            {{"effect", "pannikel", "fade", "-h"}}};
+  const HelpCase cases[] = {
+      {{"--help"}},         {{"info", "--help"}},     {{"effect", "--help"}},
+      {{"demo", "--help"}}, {{"registry", "--help"}}, {{"effect", "pannikel", "fade", "-h"}}};
   for (const HelpCase& c : cases) {
     SCOPED_TRACE(c.args.front());
     const CommandResult result = run(c.args);
@@ -45,7 +43,7 @@ TEST_F(CommandLineTest, HelpOnTheToolAndEverySubcommand) {
     EXPECT_EQ(result.err, "");
   }
   const std::string overview = run({"--help"}).out;
-  for (const char* sub : {"info", "effect", "demo"})
+  for (const char* sub : {"info", "effect", "demo", "registry"})
     EXPECT_NE(overview.find(std::string("\n  ") + sub + " "), std::string::npos) << sub;
 }
 
