@@ -6,8 +6,8 @@
 #include "kpl/support/frame24.hpp"
 #include "kpl/support/settings_line.hpp"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 namespace kpl::pannikel {
@@ -28,58 +28,45 @@ void keyPixels(uint8_t* out, const uint8_t* background, const uint8_t* foregroun
   }
 }
 
-#if defined(__SSE2__)
-// Sixteen pixels (48 bytes, three vectors) at a time: the channel tests give one bit per byte;
-// a pixel is keyed when its three bits are set, and its three bytes then come from the
-// background.
-constexpr uint64_t kPixelStarts = 0x249249249249;  // bits 0, 3, ..., 45
-
-// The 16-byte run of a repeating three-byte pattern that starts at byte `offset`.
-__m128i patternAt(const uint8_t (&bytes)[3], size_t offset) {
-  alignas(16) uint8_t run[16];
-  for (size_t i = 0; i < 16; ++i)
-    run[i] = bytes[(offset + i) % 3];
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(run));
-}
-
-// Bit i of `bits` spread to all of byte i.
-__m128i byteMask(uint32_t bits) {
-  __m128i v = _mm_cvtsi32_si128(int(bits & 0xFFFF));
-  v = _mm_unpacklo_epi8(v, v);
-  v = _mm_unpacklo_epi16(v, v);
-  v = _mm_unpacklo_epi32(v, v);  // the low byte in bytes 0-7, the high byte in bytes 8-15
-  const __m128i bit = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
-  return _mm_cmpeq_epi8(_mm_and_si128(v, bit), bit);
-}
-
-uint64_t withinBits(__m128i v, __m128i low, __m128i high) {
-  const __m128i aboveLow = _mm_cmpeq_epi8(_mm_max_epu8(v, low), v);
-  const __m128i belowHigh = _mm_cmpeq_epi8(_mm_min_epu8(v, high), v);
-  return uint64_t(uint32_t(_mm_movemask_epi8(_mm_and_si128(aboveLow, belowHigh))));
-}
-
-size_t keyBlocks(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-                 const KeyBounds& k) {
-  const __m128i low[3] = {patternAt(k.low, 0), patternAt(k.low, 16), patternAt(k.low, 32)};
-  const __m128i high[3] = {patternAt(k.high, 0), patternAt(k.high, 16), patternAt(k.high, 32)};
+#if defined(__x86_64__) || defined(__i386__)
+#define KPL_KEY_RUNS 1
+// Five pixels (15 bytes) per 16-byte vector. A byte is within its channel's range when
+// (byte - low) mod 256 <= high - low; a pixel is keyed when all three of its bytes are, which
+// two in-pixel byte rotations bring together. The sixteenth byte belongs to the next run and
+// is written again there, so a run needs a whole vector of row left.
+__attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* background,
+                                                 const uint8_t* foreground, size_t bytes,
+                                                 const KeyBounds& k) {
+  alignas(16) uint8_t low[16], range[16];
+  for (size_t i = 0; i < 15; ++i) {
+    low[i] = k.low[i % 3];
+    range[i] = uint8_t(k.high[i % 3] - k.low[i % 3]);
+  }
+  low[15] = 0;
+  range[15] = 255;
+  const __m128i lowV = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
+  const __m128i rangeV = _mm_load_si128(reinterpret_cast<const __m128i*>(range));
+  const __m128i next = _mm_setr_epi8(1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15);
+  const __m128i afterNext = _mm_setr_epi8(2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10, 14, 12, 13, 15);
+  const __m128i zero = _mm_setzero_si128();
   size_t i = 0;
-  for (; i + 48 <= bytes; i += 48) {
-    __m128i fg[3];
-    uint64_t within = 0;
-    for (int v = 0; v < 3; ++v) {
-      fg[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(foreground + i + 16 * v));
-      within |= withinBits(fg[v], low[v], high[v]) << (16 * v);
-    }
-    const uint64_t keyedPixels = within & (within >> 1) & (within >> 2) & kPixelStarts;
-    const uint64_t fromBackground = keyedPixels * 7;  // each keyed pixel's three bytes
-    for (int v = 0; v < 3; ++v) {
-      const __m128i take = byteMask(uint32_t(fromBackground >> (16 * v)));
-      const __m128i bg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + i + 16 * v));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16 * v),
-                       _mm_or_si128(_mm_and_si128(take, bg), _mm_andnot_si128(take, fg[v])));
-    }
+  for (; i + 16 <= bytes; i += 15) {
+    const __m128i fg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(foreground + i));
+    const __m128i bg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + i));
+    // Zero where the byte lies within its channel's range.
+    const __m128i outside = _mm_subs_epu8(_mm_sub_epi8(fg, lowV), rangeV);
+    const __m128i pixelOutside = _mm_or_si128(
+        outside,
+        _mm_or_si128(_mm_shuffle_epi8(outside, next), _mm_shuffle_epi8(outside, afterNext)));
+    const __m128i keyed = _mm_cmpeq_epi8(pixelOutside, zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_blendv_epi8(fg, bg, keyed));
   }
   return i;
+}
+
+bool hasKeyRuns() {
+  static const bool supported = __builtin_cpu_supports("sse4.1");
+  return supported;
 }
 #endif
 
@@ -101,11 +88,17 @@ KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance) {
 
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
             const KeyBounds& bounds) {
+  const size_t used = bytes - bytes % 3;
+  for (int c = 0; c < 3; ++c)
+    if (bounds.low[c] > bounds.high[c]) {  // an empty range keys nothing
+      std::memcpy(out, foreground, used);
+      return;
+    }
   size_t done = 0;
-#if defined(__SSE2__)
-  done = keyBlocks(out, background, foreground, bytes, bounds);
+#if defined(KPL_KEY_RUNS)
+  if (hasKeyRuns()) done = keyRuns(out, background, foreground, used, bounds);
 #endif
-  keyPixels(out, background, foreground, done, bytes - bytes % 3, bounds);
+  keyPixels(out, background, foreground, done, used, bounds);
 }
 
 bool BlueScreenStep(BlueScreenBlock& block) {
