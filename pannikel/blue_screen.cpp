@@ -65,7 +65,10 @@ __attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* ba
 }
 
 bool hasKeyRuns() {
-  static const bool supported = __builtin_cpu_supports("sse4.1");
+  static const bool supported = [] {
+    __builtin_cpu_init();  // may run before the runtime's own constructors have
+    return __builtin_cpu_supports("sse4.1") != 0;
+  }();
   return supported;
 }
 #endif
