@@ -34,27 +34,36 @@ void keyPixels(uint8_t* out, const uint8_t* background, const uint8_t* foregroun
 // (byte - low) mod 256 <= high - low; a pixel is keyed when all three of its bytes are, which
 // two in-pixel byte rotations bring together. The sixteenth byte belongs to the next run and
 // is written again there, so a run needs a whole vector of row left.
-__attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* background,
-                                                 const uint8_t* foreground, size_t bytes,
-                                                 const KeyBounds& k) {
-  alignas(16) uint8_t low[16], range[16];
-  for (size_t i = 0; i < 15; ++i) {
-    low[i] = k.low[i % 3];
-    range[i] = uint8_t(k.high[i % 3] - k.low[i % 3]);
+struct KeyVectors {
+  alignas(16) uint8_t low[16];
+  alignas(16) uint8_t range[16];
+  explicit KeyVectors(const KeyBounds& k) {
+    for (size_t i = 0; i < 15; ++i) {
+      low[i] = k.low[i % 3];
+      range[i] = uint8_t(k.high[i % 3] - k.low[i % 3]);
+    }
+    low[15] = 0;
+    range[15] = 255;  // the sixteenth byte always passes
   }
-  low[15] = 0;
-  range[15] = 255;
-  const __m128i lowV = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
-  const __m128i rangeV = _mm_load_si128(reinterpret_cast<const __m128i*>(range));
-  const __m128i next = _mm_setr_epi8(1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15);
-  const __m128i afterNext = _mm_setr_epi8(2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10, 14, 12, 13, 15);
+};
+
+#define KPL_KEY_RUN_CONSTANTS                                                               \
+  const __m128i next = _mm_setr_epi8(1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15); \
+  const __m128i afterNext = _mm_setr_epi8(2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10, 14, 12, 13, 15)
+
+__attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* background,
+                                                 const uint8_t* foreground, size_t from,
+                                                 size_t bytes, const KeyVectors& v) {
+  KPL_KEY_RUN_CONSTANTS;
+  const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(v.low));
+  const __m128i range = _mm_load_si128(reinterpret_cast<const __m128i*>(v.range));
   const __m128i zero = _mm_setzero_si128();
-  size_t i = 0;
+  size_t i = from;
   for (; i + 16 <= bytes; i += 15) {
     const __m128i fg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(foreground + i));
     const __m128i bg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + i));
     // Zero where the byte lies within its channel's range.
-    const __m128i outside = _mm_subs_epu8(_mm_sub_epi8(fg, lowV), rangeV);
+    const __m128i outside = _mm_subs_epu8(_mm_sub_epi8(fg, low), range);
     const __m128i pixelOutside = _mm_or_si128(
         outside,
         _mm_or_si128(_mm_shuffle_epi8(outside, next), _mm_shuffle_epi8(outside, afterNext)));
@@ -64,13 +73,40 @@ __attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* ba
   return i;
 }
 
-bool hasKeyRuns() {
-  static const bool supported = [] {
-    __builtin_cpu_init();  // may run before the runtime's own constructors have
-    return __builtin_cpu_supports("sse4.1") != 0;
-  }();
-  return supported;
+// The same ten pixels at a time: the upper lane holds the five pixels from byte 15 on.
+__attribute__((target("avx2"))) __m256i loadRunPair(const uint8_t* p) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 15)), 1);
 }
+
+__attribute__((target("avx2"))) size_t keyRunPairs(uint8_t* out, const uint8_t* background,
+                                                   const uint8_t* foreground, size_t bytes,
+                                                   const KeyVectors& v) {
+  KPL_KEY_RUN_CONSTANTS;
+  const __m256i nextPair = _mm256_broadcastsi128_si256(next);
+  const __m256i afterNextPair = _mm256_broadcastsi128_si256(afterNext);
+  const __m256i low =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(v.low)));
+  const __m256i range =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(v.range)));
+  const __m256i zero = _mm256_setzero_si256();
+  size_t i = 0;
+  for (; i + 31 <= bytes; i += 30) {
+    const __m256i fg = loadRunPair(foreground + i), bg = loadRunPair(background + i);
+    const __m256i outside = _mm256_subs_epu8(_mm256_sub_epi8(fg, low), range);
+    const __m256i pixelOutside =
+        _mm256_or_si256(outside, _mm256_or_si256(_mm256_shuffle_epi8(outside, nextPair),
+                                                 _mm256_shuffle_epi8(outside, afterNextPair)));
+    const __m256i keyed = _mm256_blendv_epi8(fg, bg, _mm256_cmpeq_epi8(pixelOutside, zero));
+    // The lower run first: the upper one's first byte is the pixel the lower one's last byte
+    // only began.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(keyed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 15), _mm256_extracti128_si256(keyed, 1));
+  }
+  return i;
+}
+
 #endif
 
 }  // namespace
@@ -89,8 +125,22 @@ KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance) {
   return bounds;
 }
 
+KeyPath WidestKeyPath() {
+#if defined(KPL_KEY_RUNS)
+  static const KeyPath path = [] {
+    __builtin_cpu_init();  // may run before the runtime's own constructors have
+    if (__builtin_cpu_supports("avx2")) return KeyPath::kRunPairs;
+    if (__builtin_cpu_supports("sse4.1")) return KeyPath::kRuns;
+    return KeyPath::kPlain;
+  }();
+  return path;
+#else
+  return KeyPath::kPlain;
+#endif
+}
+
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-            const KeyBounds& bounds) {
+            const KeyBounds& bounds, KeyPath path) {
   const size_t used = bytes - bytes % 3;
   for (int c = 0; c < 3; ++c)
     if (bounds.low[c] > bounds.high[c]) {  // an empty range keys nothing
@@ -99,7 +149,11 @@ void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, 
     }
   size_t done = 0;
 #if defined(KPL_KEY_RUNS)
-  if (hasKeyRuns()) done = keyRuns(out, background, foreground, used, bounds);
+  if (path != KeyPath::kPlain) {
+    const KeyVectors vectors(bounds);
+    if (path == KeyPath::kRunPairs) done = keyRunPairs(out, background, foreground, used, vectors);
+    done = keyRuns(out, background, foreground, done, used, vectors);
+  }
 #endif
   keyPixels(out, background, foreground, done, used, bounds);
 }
@@ -115,8 +169,8 @@ bool BlueScreenStep(BlueScreenBlock& block) {
   OutputFrame24 out(background.width(), background.height(), FrameContents::kWrittenByCaller);
   if (!out) return false;
   ForEachRow(out, background, foreground,
-             [&](uint8_t* o, const uint8_t* a, const uint8_t* b, size_t n) {
-               KeyRow(o, a, b, n, bounds);
+             [&, path = WidestKeyPath()](uint8_t* o, const uint8_t* a, const uint8_t* b, size_t n) {
+               KeyRow(o, a, b, n, bounds, path);
              });
   block.result = out.release();
   block.counter = Advance(block.counter, 1);

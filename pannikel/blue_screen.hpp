@@ -35,10 +35,16 @@ struct KeyBounds {
 // min(k + t, 255). Formed in 64 bits, so any loaded tolerance is safe.
 KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance);
 
+// Ways through a row, each wider than the one before: pixel by pixel, five pixels per vector,
+// ten pixels per vector pair.
+enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs };
+// The widest way this processor offers.
+KeyPath WidestKeyPath();
+
 // out = the background pixel where the foreground pixel is keyed, else the foreground pixel;
-// `bytes` covers whole pixels (3 x width).
+// `bytes` covers whole pixels (3 x width). `path` must be one the processor offers.
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-            const KeyBounds& bounds);
+            const KeyBounds& bounds, KeyPath path);
 
 // One step on the block's stored inputs: a new result frame. False when the inputs cannot be
 // read.

@@ -1,5 +1,5 @@
-// The colour key's bounds and its row pass, the wide path checked against the plain rule on
-// rows of every length around its block size.
+// The colour key's bounds and its row pass, every way through a row the processor offers
+// checked against the plain rule on rows of every length around the vector sizes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -62,33 +62,39 @@ TEST(KeyRow, MatchesThePlainRuleOnEveryRowLength) {
   const KeyBounds boundsList[] = {KeyBoundsOf(0x800000, 20), KeyBoundsOf(0x30C020, 10),
                                   KeyBoundsOf(0x800000, 0), KeyBoundsOf(0x800000, -5),
                                   KeyBoundsOf(0, 300)};
-  for (const KeyBounds& k : boundsList) {
-    for (size_t pixels = 0; pixels <= 70; ++pixels) {
-      SCOPED_TRACE(pixels);
-      const size_t bytes = 3 * pixels;
-      // One byte of slack on each side finds writes outside the row; odd offsets make the
-      // rows unaligned.
-      std::vector<uint8_t> background(bytes + 1), foreground(bytes + 1), out(bytes + 2, 0xA5);
-      for (auto& b : background)
-        b = byte(0, 255);
-      for (size_t i = 0; i < bytes; i += 3)
-        for (int c = 0; c < 3; ++c)  // mostly near the key, so both outcomes are common
-          foreground[1 + i + c] = byte(std::max(0, std::min(k.low[c], k.high[c]) - 3),
-                                       std::min(255, std::max(k.low[c], k.high[c]) + 3));
-      KeyRow(out.data() + 1, background.data() + 1, foreground.data() + 1, bytes, k);
-      for (size_t i = 0; i < bytes; i += 3) {
-        const uint8_t* f = &foreground[1 + i];
-        bool keyed = true;
-        for (int c = 0; c < 3; ++c)
-          keyed = keyed && f[c] >= k.low[c] && f[c] <= k.high[c];
-        const uint8_t* expected = keyed ? &background[1 + i] : f;
-        for (int c = 0; c < 3; ++c)
-          ASSERT_EQ(out[1 + i + size_t(c)], expected[c]) << "pixel " << i / 3 << " byte " << c;
+  std::vector<kpl::pannikel::KeyPath> paths = {kpl::pannikel::KeyPath::kPlain};
+  if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kRuns)
+    paths.push_back(kpl::pannikel::KeyPath::kRuns);
+  if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kRunPairs)
+    paths.push_back(kpl::pannikel::KeyPath::kRunPairs);
+  for (const auto path : paths)
+    for (const KeyBounds& k : boundsList) {
+      for (size_t pixels = 0; pixels <= 70; ++pixels) {
+        SCOPED_TRACE(testing::Message() << "path " << int(path) << ", " << pixels << " pixels");
+        const size_t bytes = 3 * pixels;
+        // One byte of slack on each side finds writes outside the row; odd offsets make the
+        // rows unaligned.
+        std::vector<uint8_t> background(bytes + 1), foreground(bytes + 1), out(bytes + 2, 0xA5);
+        for (auto& b : background)
+          b = byte(0, 255);
+        for (size_t i = 0; i < bytes; i += 3)
+          for (int c = 0; c < 3; ++c)  // mostly near the key, so both outcomes are common
+            foreground[1 + i + c] = byte(std::max(0, std::min(k.low[c], k.high[c]) - 3),
+                                         std::min(255, std::max(k.low[c], k.high[c]) + 3));
+        KeyRow(out.data() + 1, background.data() + 1, foreground.data() + 1, bytes, k, path);
+        for (size_t i = 0; i < bytes; i += 3) {
+          const uint8_t* f = &foreground[1 + i];
+          bool keyed = true;
+          for (int c = 0; c < 3; ++c)
+            keyed = keyed && f[c] >= k.low[c] && f[c] <= k.high[c];
+          const uint8_t* expected = keyed ? &background[1 + i] : f;
+          for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(out[1 + i + size_t(c)], expected[c]) << "pixel " << i / 3 << " byte " << c;
+        }
+        EXPECT_EQ(out.front(), 0xA5);
+        EXPECT_EQ(out.back(), 0xA5);
       }
-      EXPECT_EQ(out.front(), 0xA5);
-      EXPECT_EQ(out.back(), 0xA5);
     }
-  }
 }
 
 }  // namespace
