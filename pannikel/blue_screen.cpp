@@ -47,14 +47,16 @@ struct KeyVectors {
   }
 };
 
-#define KPL_KEY_RUN_CONSTANTS                                                               \
-  const __m128i next = _mm_setr_epi8(1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15); \
-  const __m128i afterNext = _mm_setr_epi8(2, 0, 1, 5, 3, 4, 8, 6, 7, 11, 9, 10, 14, 12, 13, 15)
+// Byte shuffles that give each byte of a pixel the pixel's next and its after-next byte.
+alignas(16) constexpr uint8_t kNext[16] = {1, 2, 0, 4, 5, 3, 7, 8, 6, 10, 11, 9, 13, 14, 12, 15};
+alignas(16) constexpr uint8_t kAfterNext[16] = {2, 0,  1, 5,  3,  4,  8,  6,
+                                                7, 11, 9, 10, 14, 12, 13, 15};
 
 __attribute__((target("sse4.1"))) size_t keyRuns(uint8_t* out, const uint8_t* background,
                                                  const uint8_t* foreground, size_t from,
                                                  size_t bytes, const KeyVectors& v) {
-  KPL_KEY_RUN_CONSTANTS;
+  const __m128i next = _mm_load_si128(reinterpret_cast<const __m128i*>(kNext));
+  const __m128i afterNext = _mm_load_si128(reinterpret_cast<const __m128i*>(kAfterNext));
   const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(v.low));
   const __m128i range = _mm_load_si128(reinterpret_cast<const __m128i*>(v.range));
   const __m128i zero = _mm_setzero_si128();
@@ -83,9 +85,10 @@ __attribute__((target("avx2"))) __m256i loadRunPair(const uint8_t* p) {
 __attribute__((target("avx2"))) size_t keyRunPairs(uint8_t* out, const uint8_t* background,
                                                    const uint8_t* foreground, size_t bytes,
                                                    const KeyVectors& v) {
-  KPL_KEY_RUN_CONSTANTS;
-  const __m256i nextPair = _mm256_broadcastsi128_si256(next);
-  const __m256i afterNextPair = _mm256_broadcastsi128_si256(afterNext);
+  const __m256i next =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kNext)));
+  const __m256i afterNext =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kAfterNext)));
   const __m256i low =
       _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(v.low)));
   const __m256i range =
@@ -96,8 +99,8 @@ __attribute__((target("avx2"))) size_t keyRunPairs(uint8_t* out, const uint8_t* 
     const __m256i fg = loadRunPair(foreground + i), bg = loadRunPair(background + i);
     const __m256i outside = _mm256_subs_epu8(_mm256_sub_epi8(fg, low), range);
     const __m256i pixelOutside =
-        _mm256_or_si256(outside, _mm256_or_si256(_mm256_shuffle_epi8(outside, nextPair),
-                                                 _mm256_shuffle_epi8(outside, afterNextPair)));
+        _mm256_or_si256(outside, _mm256_or_si256(_mm256_shuffle_epi8(outside, next),
+                                                 _mm256_shuffle_epi8(outside, afterNext)));
     const __m256i keyed = _mm256_blendv_epi8(fg, bg, _mm256_cmpeq_epi8(pixelOutside, zero));
     // The lower run first: the upper one's first byte is the pixel the lower one's last byte
     // only began.
