@@ -1,4 +1,5 @@
-// Steps of Fade and Mix through the module's exports, each beside a plain copy of its data.
+// Steps of Fade, Wipe, Mix and Blue-Screen through the module's exports, each beside a plain
+// copy of its data.
 //   video: one step at 1920 x 1080 against ToFrame24 of a 24-bit frame (a copy)
 //   sound: one step over one second of 16-bit stereo at 48 kHz against a memcpy of it
 #include <benchmark/benchmark.h>
@@ -81,6 +82,60 @@ void BM_CrossFade(benchmark::State& state) {
   VideoFadeStep(state, 0x0801);
 }
 
+// One step of a two-clip video type with its settings loaded from `line`.
+void TwoClipStep(benchmark::State& state, uint32_t type, const kpl::OwnedBlock& a,
+                 const kpl::OwnedBlock& b, const char* line) {
+  kplhost::Module& m = Pannikel();
+  kpl::BlockLock first(a.get()), second(b.get());
+  const uint32_t local = m.piLocalInit(type, 0x801);
+  char text[64];
+  std::strcpy(text, line);
+  m.piLocalLoadData(type, local, 0, text);
+  m.piLocalLength(type, local, 3);
+  for (auto _ : state) {
+    state.PauseTiming();
+    m.piLocalProcessDataStart(type, local);
+    m.piLocalProcessData(type, local);  // step 0; the measured step has p = 0.5
+    GlobalFree(m.piLocalGetData(type, local));
+    m.piLocalSetData(type, local, first.get(), 0, second.get(), 0);
+    state.ResumeTiming();
+    if (m.piLocalProcessData(type, local) != -1) state.SkipWithError("step failed");
+    GlobalFree(m.piLocalGetData(type, local));
+  }
+  m.piLocalDone(type, local);
+  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
+}
+
+// Half the frame from each input, split along the rows or across them.
+void BM_WipeRight(benchmark::State& state) {
+  TwoClipStep(state, 1, TestFrame(1), TestFrame(2), "DEGREE=0");
+}
+void BM_WipeDiagonal(benchmark::State& state) {
+  TwoClipStep(state, 1, TestFrame(1), TestFrame(2), "DEGREE=315");
+}
+
+// A foreground in which about half the pixels, scattered, lie within the default key, so
+// the keyed and the kept pixels mix in every run of sixteen.
+kpl::OwnedBlock KeyForeground() {
+  kpl::OwnedBlock frame(kpl::NewFrame24(kWidth, kHeight));
+  kpl::BlockLock lock(frame.get());
+  uint32_t state = 12345;
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x) {
+      state = state * 1664525u + 1013904223u;
+      const uint8_t noise = uint8_t(state >> 24);
+      kpl::WritePixel24(lock.get(), x, y,
+                        (state >> 8) & 1
+                            ? kpl::ColourValue(noise % 20, noise % 25, 110 + noise % 40)
+                            : kpl::ColourValue(noise, 200, noise / 2));
+    }
+  return frame;
+}
+
+void BM_BlueScreen(benchmark::State& state) {
+  TwoClipStep(state, 3, TestFrame(1), KeyForeground(), "TOLERANCE=20");
+}
+
 void BM_CopySound_Baseline(benchmark::State& state) {
   const auto source = TestSound(1);
   std::vector<int16_t> target(source.size());
@@ -122,6 +177,9 @@ BENCHMARK(BM_CopyFrame_Baseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FadeIn)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FadeOut)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CrossFade)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WipeRight)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WipeDiagonal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlueScreen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopySound_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SoundFadeIn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SoundCrossFade)->Unit(benchmark::kMicrosecond);

@@ -22,9 +22,10 @@ namespace {
 
 constexpr std::string_view kUsage = R"(Usage: kplhost demo [--out DIR]
 
-Runs the typical job on built-in material (two 320x240 pictures and a 2-second 440 Hz
-tone): a fade in and a cross fade of the pictures, shown on one contact sheet with a row
-per effect, and a fade in of the tone, written as a WAV file. The modules are found next
+Runs the typical job on built-in material (three 320x240 pictures and a 2-second 440 Hz
+tone): a fade in, a cross fade and a wipe of the pictures and a blue-screen key of a
+subject over one of them, shown on one contact sheet with a row per effect, and a fade
+in of the tone, written as a WAV file. The modules are found next
 to kplhost. The material itself is written too, for trying `kplhost effect` on.
 
 Options:
@@ -34,7 +35,7 @@ Options:
 
 constexpr OptionSpec kOptions[] = {{"out"}};
 
-enum class Material { kNone, kColourBars, kCheckerGradient, kTone };
+enum class Material { kNone, kColourBars, kCheckerGradient, kTone, kBlueScreenSubject };
 
 struct DemoRun {
   std::string_view label;   // the row label on the sheet, or the sound file's name
@@ -51,6 +52,10 @@ constexpr DemoRun kDemoRuns[] = {
     {"Cross fade", "pannikel", "Fade", pifVideo | pifTwoClips, Material::kColourBars,
      Material::kCheckerGradient},
     {"Sound fade in", "pannikel", "Fade", pifAudio | pifOneClip | pifAtStart, Material::kTone},
+    {"Wipe", "pannikel", "Wipe", pifVideo | pifTwoClips, Material::kColourBars,
+     Material::kCheckerGradient},
+    {"Blue-screen key", "pannikel", "Blue-Screen", pifVideo | pifTwoClips,
+     Material::kCheckerGradient, Material::kBlueScreenSubject},
 };
 
 constexpr int32_t kPictureWidth = 320, kPictureHeight = 240, kVideoSteps = 8;
@@ -62,17 +67,25 @@ struct MaterialFile {
   Material material;
   std::string_view fileName;
 };
-constexpr MaterialFile kMaterialFiles[] = {{Material::kColourBars, "colour-bars.png"},
-                                           {Material::kCheckerGradient, "checker-gradient.png"},
-                                           {Material::kTone, "tone-440hz.wav"}};
+constexpr MaterialFile kMaterialFiles[] = {
+    {Material::kColourBars, "colour-bars.png"},
+    {Material::kCheckerGradient, "checker-gradient.png"},
+    {Material::kTone, "tone-440hz.wav"},
+    {Material::kBlueScreenSubject, "blue-screen-subject.png"}};
 
 bool isSound(Material material) {
   return material == Material::kTone;
 }
 
 RgbImage pictureOf(Material material) {
-  return material == Material::kColourBars ? ColourBars(kPictureWidth, kPictureHeight)
-                                           : CheckerGradient(kPictureWidth, kPictureHeight);
+  switch (material) {
+    case Material::kColourBars:
+      return ColourBars(kPictureWidth, kPictureHeight);
+    case Material::kBlueScreenSubject:
+      return SubjectOnBlueScreen(kPictureWidth, kPictureHeight);
+    default:
+      return CheckerGradient(kPictureWidth, kPictureHeight);
+  }
 }
 
 // The tone is the only sound material so far.

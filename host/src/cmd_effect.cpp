@@ -118,9 +118,9 @@ void printOutcome(const Module& module, const EffectJob& job, const EffectOutcom
   std::cout << "ran     " << TypeName(module, job.type) << " (type " << job.type << "), "
             << outcome.steps << (outcome.steps == 1 ? " step" : " steps") << ", length "
             << job.length << ", instance flags " << HexWord(job.instanceFlags) << "\nname    "
-            << outcome.instanceName << "\n";
+            << DisplayText(outcome.instanceName) << "\n";
   for (size_t i = 0; i < outcome.savedLines.size(); ++i)
-    std::cout << "saved   " << i << ": " << outcome.savedLines[i] << "\n";
+    std::cout << "saved   " << i << ": " << DisplayText(outcome.savedLines[i]) << "\n";
 }
 
 // The picture-input run: steps from the options or the clips.

@@ -11,6 +11,8 @@ namespace kplhost {
 
 // A text a module hands out, read no further than its 128-byte name buffer; "" for null.
 std::string ModuleText(const char* text);
+// A module text (code page 1252, such as the degree sign 0xB0) as UTF-8 for the terminal.
+std::string DisplayText(std::string_view moduleText);
 
 std::string TypeName(const Module& module, uint32_t type);
 

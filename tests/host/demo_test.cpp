@@ -33,7 +33,11 @@ TEST(DemoTest, WritesASheetAndASoundThePeersRead) {
   ASSERT_EQ(geometry.size(), 3u);
   EXPECT_EQ(geometry[0], "PNG");
   EXPECT_GE(std::stoi(geometry[1]), 8 * 320) << "8 steps side by side";
-  EXPECT_GE(std::stoi(geometry[2]), 2 * 240) << "one row per effect";
+  EXPECT_GE(std::stoi(geometry[2]), 4 * 240) << "one row per effect";
+  EXPECT_NE(result.out.find("(contact sheet: 4 effects, 8 steps each)"), std::string::npos)
+      << result.out;
+  EXPECT_EQ(RunCommand({identify, "-format", "%m %wx%h", dir / "show/blue-screen-subject.png"}).out,
+            "PNG 320x240");
 
   const std::string sound = dir / "show/sound-fade-in.wav";
   EXPECT_EQ(RunCommand({sox, "--i", "-s", sound}).out, "96000\n");

@@ -11,6 +11,7 @@
 #include "kpl/platform/memory.h"
 #include "kpl/platform/resources.h"
 #include "kpl/support/dib_lib.hpp"
+#include "module_types.hpp"
 #include "numbered_path.hpp"
 #include "sound_effect.hpp"
 #include "video_effect.hpp"
@@ -103,6 +104,20 @@ TEST(EffectRunTest, RunsLeaveNoBlocksOrIconsBehind) {
   }
   EXPECT_EQ(GlobalLiveBlocks(), blocksBefore);
   EXPECT_EQ(LiveIcons(), iconsBefore);
+}
+
+TEST(DisplayTextTest, ModuleTextsReachTheTerminalAsUtf8) {
+  struct Case {
+    std::string_view moduleText;  // code page 1252
+    std::string_view shown;
+  } cases[] = {{"Wipe (90\xB0)", "Wipe (90\u00B0)"},
+               {"plain ASCII ~", "plain ASCII ~"},
+               {"\x80 \x99 \x9F", "\u20AC \u2122 \u0178"},
+               {"\xE6\xF8\xE5 \xFF", "\u00E6\u00F8\u00E5 \u00FF"},
+               {"\x81", "\u0081"},  // undefined in the code page: kept as Latin-1
+               {"", ""}};
+  for (const Case& c : cases)
+    EXPECT_EQ(DisplayText(c.moduleText), c.shown) << c.moduleText;
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(InfoTest, ListsPannikelsFiveTypes) {
       {"1", "Wipe",
        "  flags 0x10032A01  pifVideo pifWrite pifTwoClips pifAtEnd pifDialog "
        "pifLength pifEffect",
-       "  icons 0"},
+       "  icons 9"},
       {"2", "Mix",
        "  flags 0x10061A02  pifAudio pifWrite pifTwoClips pifAtStart pifLength "
        "pifFormat pifEffect",
@@ -50,7 +50,7 @@ TEST(InfoTest, ListsPannikelsFiveTypes) {
       {"3", "Blue-Screen",
        "  flags 0x10032A01  pifVideo pifWrite pifTwoClips pifAtEnd pifDialog "
        "pifLength pifEffect",
-       "  icons 0"},
+       "  icons 9"},
       {"4", "Title",
        "  flags 0x10032601  pifVideo pifWrite pifOneClip pifAtEnd pifDialog "
        "pifLength pifEffect",
@@ -76,7 +76,7 @@ TEST(InfoTest, IconPicturesHoldTheIconColours) {
   const ScratchDir dir;
   const CommandResult result = RunKplhost({"info", "pannikel", "--icons", dir / "icons"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("wrote 18 icon pictures"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("wrote 36 icon pictures"), std::string::npos) << result.out;
 
   const Module module((std::filesystem::path(KPL_BIN_DIR) / "pannikel.kpl").string());
   struct IconFile {
@@ -85,7 +85,7 @@ TEST(InfoTest, IconPicturesHoldTheIconColours) {
   };
   for (const IconFile icon :
        {IconFile{0, 0, "type0-fade-icon0.png"}, IconFile{0, 4, "type0-fade-icon4.png"},
-        IconFile{2, 8, "type2-mix-icon8.png"}}) {
+        IconFile{1, 8, "type1-wipe-icon8.png"}, IconFile{2, 8, "type2-mix-icon8.png"}}) {
     SCOPED_TRACE(icon.file);
     const std::string path = dir / ("icons/" + std::string(icon.file));
     const CommandResult peer = RunCommand({identify, "-format", "%m %wx%h", path});

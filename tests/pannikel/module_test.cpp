@@ -1,5 +1,6 @@
 // The module as a whole: its type table, icons, routing of bad indexes and handles, and the
 // symbols it exports.
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -50,8 +51,8 @@ TEST_F(TypeTable, IndexesOutOfRangeAnswerNothing) {
   EXPECT_EQ(m().piLocalName(5, local), nullptr);
 }
 
-TEST_F(TypeTable, FadeAndMixCarryNineIconsFromInitToDone) {
-  for (uint32_t type : {kFade, kMix}) {
+TEST_F(TypeTable, EffectsCarryNineIconsFromInitToDone) {
+  for (uint32_t type : {kFade, kWipe, kMix}) {
     SCOPED_TRACE(type);
     const size_t before = LiveIcons();
     ASSERT_EQ(m().piInit(type) & 0xFF, 1u);
@@ -98,11 +99,32 @@ TEST_F(TypeTable, FadeIconsDarkenTowardsBlack) {
 }
 
 TEST_F(TypeTable, InstanceCallsOfTypesStillToComeAnswerZero) {
-  for (uint32_t type : {kWipe, kBlueScreen, kTitle}) {
-    SCOPED_TRACE(type);
-    EXPECT_EQ(m().piLocalInit(type, 0), 0u);
-    EXPECT_EQ(m().piIcon(type, 0), 0u);
+  EXPECT_EQ(m().piLocalInit(kTitle, 0), 0u);
+  EXPECT_EQ(m().piIcon(kTitle, 0), 0u);
+}
+
+TEST_F(TypeTable, WipeIconsUncoverOutOnDarkBlueFromTheLeft) {
+  ASSERT_EQ(m().piInit(kWipe) & 0xFF, 1u);
+  auto count = [](uint32_t icon, uint32_t colour) {
+    std::vector<uint32_t> colours(32 * 32);
+    EXPECT_TRUE(GetIconPixels(icon, colours.data(), colours.size()));
+    return std::count(colours.begin(), colours.end(), colour);
+  };
+  const uint32_t darkRed = kpl::ColourValue(128, 0, 0), darkBlue = kpl::ColourValue(0, 0, 128);
+  const uint32_t still = m().piIcon(kWipe, 0);
+  EXPECT_GT(count(still, darkRed), 0) << "the still picture shows both";
+  EXPECT_GT(count(still, darkBlue), 0);
+  long red = 32 * 32, blue = 0;
+  for (uint32_t index = 1; index < 9; ++index) {
+    SCOPED_TRACE(index);
+    const uint32_t icon = m().piIcon(kWipe, index);
+    EXPECT_LT(count(icon, darkRed), red);
+    EXPECT_GT(count(icon, darkBlue), blue);
+    red = count(icon, darkRed);
+    blue = count(icon, darkBlue);
   }
+  EXPECT_EQ(red, 0) << "the last frame is all Out";
+  m().piDone(kWipe);
 }
 
 TEST_F(TypeTable, BadHandlesAreAnsweredWithZero) {
@@ -111,7 +133,7 @@ TEST_F(TypeTable, BadHandlesAreAnsweredWithZero) {
   m().piLocalDone(kFade, freed);
   kpl::OwnedBlock tooSmall(GMEM_FIXED, 4);  // a live block, but not an instance
   char text[64] = "TYPE=FADE IN";
-  for (uint32_t type : {kFade, kMix}) {
+  for (uint32_t type : {kFade, kWipe, kMix, kBlueScreen}) {
     for (uint32_t local : {0u, 1u, 0xDEADBEEFu, freed, tooSmall.get()}) {
       SCOPED_TRACE(testing::Message() << "type " << type << " handle " << local);
       const kpl::WaveFormat format = Pcm(2, 16);

@@ -54,6 +54,36 @@ kpl::OwnedBlock MakeFrame(int32_t width, int32_t height, Colour colour) {
   return frame;
 }
 
+// A result frame read back: its size and colour values, top row first.
+struct Picture {
+  int32_t width = 0, height = 0;
+  uint16_t bitCount = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int32_t x, int32_t y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Reads a 24-bit frame block and frees it: results belong to the host.
+inline Picture TakePicture(uint32_t handle) {
+  Picture picture;
+  {
+    kpl::BlockLock lock(handle);
+    if (!lock) return picture;
+    const auto header = kpl::ReadHeader(lock.get());
+    picture = {header.width, header.height, header.bitCount, {}};
+    for (int32_t y = 0; y < header.height; ++y)
+      for (int32_t x = 0; x < header.width; ++x)
+        picture.pixels.push_back(kpl::ReadPixel24(lock.get(), x, y));
+  }
+  GlobalFree(handle);
+  return picture;
+}
+
+// The picture a host frame holds.
+inline Picture PictureOf(const kpl::OwnedBlock& frame) {
+  kpl::OwnedBlock copy(kpl::ToFrame24FromHandle(frame.get()));
+  return TakePicture(copy.release());
+}
+
 inline uint8_t Red(uint32_t c) {
   return uint8_t(c);
 }

@@ -8,7 +8,8 @@ namespace iconsmith {
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0}, kDarkRed{128, 0, 0}, kYellow{255, 255, 0}, kWhite{255, 255, 255},
-    kLime{0, 255, 0}, kAqua{0, 255, 255}, kNavy{0, 0, 128};
+    kLime{0, 255, 0}, kAqua{0, 255, 255}, kNavy{0, 0, 128}, kTeal{0, 128, 128},
+    kSilver{192, 192, 192}, kGrey{128, 128, 128};
 
 Canvas fadeFrame(double level) {
   Canvas c;
@@ -42,6 +43,39 @@ Canvas mixFrame(double phase) {
   return c;
 }
 
+// "In" on dark red, with the columns left of `edge` already showing "Out" on dark blue.
+Canvas wipeFrame(int edge, bool markEdge) {
+  Canvas in, out;
+  in.fill(kDarkRed);
+  in.text("In", 16, 16, 2, kYellow);
+  out.fill(kNavy);
+  out.text("Out", 16, 16, 1, kWhite);
+  Canvas c = in;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < edge && x < kSize; ++x)
+      c.pixel(x, y, out.at(x, y));
+  if (markEdge) c.line(edge, 0, edge, kSize - 1, kYellow);
+  return c;
+}
+
+// A grey diamond on teal, turned by `angle` about its vertical axis: the front face is lit on
+// its left half, and the halves swap once the back comes round.
+Canvas diamondFrame(double angle) {
+  Canvas c;
+  c.fill(kTeal);
+  constexpr int kCentre = 16, kHalfHeight = 13, kHalfWidth = 11;
+  const double facing = std::cos(angle);
+  const int half = int(std::lround(kHalfWidth * std::abs(facing)));
+  const Rgb lit = facing >= 0 ? kSilver : kGrey, shaded = facing >= 0 ? kGrey : kSilver;
+  for (int dy = -kHalfHeight; dy <= kHalfHeight; ++dy) {
+    const int reach = int(std::lround(half * (1.0 - std::abs(dy) / double(kHalfHeight))));
+    c.rect(kCentre - reach, kCentre + dy, kCentre - 1, kCentre + dy, lit);
+    c.rect(kCentre, kCentre + dy, kCentre + reach - 1, kCentre + dy, shaded);
+  }
+  c.line(kCentre, kCentre - kHalfHeight, kCentre, kCentre + kHalfHeight, kWhite);  // the axis
+  return c;
+}
+
 }  // namespace
 
 std::vector<Icon> PannikelArt() {
@@ -49,9 +83,16 @@ std::vector<Icon> PannikelArt() {
   icons.push_back({10, fadeFrame(1.0)});
   for (int k = 1; k <= 8; ++k)
     icons.push_back({uint32_t(10 + k), fadeFrame((8 - k) / 8.0)});
+  icons.push_back({20, wipeFrame(kSize / 2, true)});
+  for (int k = 1; k <= 8; ++k)
+    icons.push_back({uint32_t(20 + k), wipeFrame(kSize * k / 8, false)});
   icons.push_back({30, mixFrame(0.0)});
   for (int k = 1; k <= 8; ++k)
     icons.push_back({uint32_t(30 + k), mixFrame(k * std::numbers::pi / 4)});
+  // A whole turn over the eight frames; the still picture faces the viewer.
+  icons.push_back({40, diamondFrame(0.0)});
+  for (int k = 1; k <= 8; ++k)
+    icons.push_back({uint32_t(40 + k), diamondFrame((k - 1) * std::numbers::pi / 4)});
   return icons;
 }
 

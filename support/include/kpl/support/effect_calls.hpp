@@ -36,6 +36,11 @@ struct EffectCalls {
     of(i).inputs = {a, b, asize, bsize};
     return true;
   }
+  // Stores the inputs; true only when both are there (two-clip effects).
+  static bool setBothData(const Instance& i, void* a, int32_t asize, void* b, int32_t bsize) {
+    setAnyData(i, a, asize, b, bsize);
+    return a && b;
+  }
   static bool resetCounter(const Instance& i) {
     of(i).counter = 0;
     return true;

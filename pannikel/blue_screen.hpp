@@ -1,0 +1,56 @@
+#pragma once
+// Blue-Screen: a colour key over two clips. Wherever the second (foreground) frame is within a
+// tolerance of the key colour, the first (background) frame shows through.
+#include <cstddef>
+#include <cstdint>
+
+#include "kpl/support/effect_calls.hpp"
+
+namespace kpl::pannikel {
+
+struct BlueScreenBlock {
+  uint32_t flags;
+  int32_t length;     // stored, not used
+  uint32_t key;       // colour value: red | green << 8 | blue << 16
+  int32_t tolerance;  // percent of the channel half-range
+  StepInputs inputs;
+  int32_t counter;
+  uint32_t result;
+};
+
+inline constexpr uint32_t kBlueScreenTypeFlags = 0x10032A01;
+inline constexpr uint32_t kBlueScreenInstanceBits = 0x10032A00;
+inline constexpr uint32_t kDefaultKey = 0x800000;  // blue 128
+inline constexpr int32_t kDefaultTolerance = 20;
+
+// Inclusive channel ranges a foreground pixel must lie in to be keyed, in the byte order of a
+// pixel (blue, green, red). A channel whose range is empty holds low 255 and high 0, which no
+// byte satisfies.
+struct KeyBounds {
+  uint8_t low[3];
+  uint8_t high[3];
+};
+
+// t = tolerance x 128 / 100 (toward zero); each channel k of the key gives max(k - t, 0) to
+// min(k + t, 255). Formed in 64 bits, so any loaded tolerance is safe.
+KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance);
+
+// Ways through a row, each wider than the one before: pixel by pixel, five pixels per vector,
+// ten pixels per vector pair.
+enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs };
+// The widest way this processor offers.
+KeyPath WidestKeyPath();
+
+// out = the background pixel where the foreground pixel is keyed, else the foreground pixel;
+// `bytes` covers whole pixels (3 x width). `path` must be one the processor offers.
+void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
+            const KeyBounds& bounds, KeyPath path);
+
+// One step on the block's stored inputs: a new result frame. False when the inputs cannot be
+// read.
+bool BlueScreenStep(BlueScreenBlock& block);
+
+// Applies a settings line (already lower-cased); false for the line "end".
+bool ApplyBlueScreenLine(BlueScreenBlock& block, const char* line);
+
+}  // namespace kpl::pannikel
