@@ -1,0 +1,120 @@
+#include "picture_io.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "kpl/support/dib_lib.hpp"
+
+namespace kpl::rastunes {
+
+bool FrameFits(int64_t width, int64_t height) {
+  return width > 0 && height > 0 &&
+         kBitmapHeaderBytes + RowBytes24(width) * uint64_t(height) <= kMaxFrameBytes;
+}
+
+UniqueFile UniqueFile::OpenForReading(const char* path) {
+  return UniqueFile(path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1);
+}
+
+UniqueFile UniqueFile::Create(const char* path) {
+  return UniqueFile(path ? ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644) : -1);
+}
+
+UniqueFile::UniqueFile(UniqueFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+UniqueFile::~UniqueFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<uint64_t> UniqueFile::size() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return uint64_t(st.st_size);
+}
+
+bool UniqueFile::readAt(uint64_t offset, void* out, size_t bytes) const {
+  auto* o = static_cast<uint8_t*>(out);
+  while (bytes > 0) {
+    const ssize_t got = ::pread(fd_, o, bytes, off_t(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    o += got;
+    offset += uint64_t(got);
+    bytes -= size_t(got);
+  }
+  return true;
+}
+
+bool UniqueFile::close() {
+  const int fd = std::exchange(fd_, -1);
+  return fd >= 0 && ::close(fd) == 0;
+}
+
+void ZeroFillReader::refill() {
+  buffer_.fill(0);
+  position_ = 0;
+  size_t filled = 0;
+  while (!atEnd_ && !failed_ && filled < kBufferBytes) {
+    const ssize_t got = ::read(fd_, buffer_.data() + filled, kBufferBytes - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) failed_ = true;
+    if (got <= 0)
+      atEnd_ = true;
+    else
+      filled += size_t(got);
+  }
+}
+
+void ZeroFillReader::read(uint8_t* out, size_t bytes) {
+  while (bytes > 0) {
+    if (position_ == kBufferBytes) refill();
+    const size_t n = std::min(bytes, kBufferBytes - position_);
+    std::memcpy(out, buffer_.data() + position_, n);
+    position_ += n;
+    out += n;
+    bytes -= n;
+  }
+}
+
+void ZeroFillReader::skip(uint64_t bytes) {
+  while (bytes > 0) {
+    if (position_ == kBufferBytes) refill();
+    const size_t n = size_t(std::min<uint64_t>(bytes, kBufferBytes - position_));
+    position_ += n;
+    bytes -= n;
+  }
+}
+
+void BufferedWriter::write(const void* data, size_t bytes) {
+  const auto* d = static_cast<const uint8_t*>(data);
+  while (bytes > 0) {
+    if (buffer_.size() == kBufferBytes) flush();
+    const size_t n = std::min(bytes, kBufferBytes - buffer_.size());
+    buffer_.insert(buffer_.end(), d, d + n);
+    d += n;
+    bytes -= n;
+  }
+}
+
+bool BufferedWriter::flush() {
+  const uint8_t* p = buffer_.data();
+  size_t left = buffer_.size();
+  while (left > 0 && !failed_) {
+    const ssize_t done = ::write(fd_, p, left);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0)
+      failed_ = true;
+    else {
+      p += done;
+      left -= size_t(done);
+    }
+  }
+  buffer_.clear();
+  return !failed_;
+}
+
+}  // namespace kpl::rastunes
