@@ -6,6 +6,7 @@
 #include "arg_parser.hpp"
 #include "commands.hpp"
 #include "errors.hpp"
+#include "file_types.hpp"
 #include "kpl/platform/resources.h"
 #include "module_loader.hpp"
 #include "module_types.hpp"
@@ -19,7 +20,8 @@ namespace {
 constexpr std::string_view kUsage = R"(Usage: kplhost info MODULE [--icons DIR]
 
 Lists the types of a plug-in module: the piCount answer, then for every type its index,
-name, flag word (in hexadecimal and by bit name) and the number of icons it offers.
+name, flag word (in hexadecimal and by bit name) and the number of icons it offers; a
+file type also shows its file pattern (as 'kplhost convert' matches file names against it).
 
 MODULE is a path to a .kpl file, or a bare module name (pannikel) found next to kplhost.
 
@@ -103,6 +105,11 @@ int RunInfoCommand(std::span<const std::string> args) {
       std::cout << *icons << "\n";
     else
       std::cout << "? (piInit refused the type)\n";
+    if (flags & kpl::pifFile) {
+      const TypeSession session(module, type);
+      const std::string pattern = FilePatternOf(module, type);
+      std::cout << "  pattern " << (pattern.empty() ? "(none)" : pattern) << "\n";
+    }
   }
   if (iconFolder)
     std::cout << "\nwrote " << written.size() << " icon pictures to " << iconFolder->string()

@@ -9,5 +9,6 @@ namespace kplhost {
 int RunInfoCommand(std::span<const std::string> args);
 int RunEffectCommand(std::span<const std::string> args);
 int RunDemoCommand(std::span<const std::string> args);
+int RunConvertCommand(std::span<const std::string> args);
 
 }  // namespace kplhost

@@ -24,6 +24,7 @@ constexpr Subcommand kSubcommands[] = {
     {"info", "list the types of a module: names, flags, icons", RunInfoCommand},
     {"effect", "run an effect type over pictures or sound", RunEffectCommand},
     {"demo", "run the typical job on built-in material", RunDemoCommand},
+    {"convert", "convert a picture between file formats by file pattern", RunConvertCommand},
 };
 
 void printUsage() {
