@@ -19,6 +19,8 @@ bool WritePcxPicture(const char* path, uint32_t frame24);
 
 // Run-length codes one plane line: runs of at most 63 equal bytes, a run longer than 1 or a
 // single byte of 0xC0 or above as a count byte and the value, any other byte as itself.
+// The first form writes at most 2 x bytes into `out` and answers how many it wrote.
+size_t EncodePcxLine(const uint8_t* line, size_t bytes, uint8_t* out);
 void EncodePcxLine(const uint8_t* line, size_t bytes, std::vector<uint8_t>& out);
 
 }  // namespace kpl::rastunes

@@ -10,19 +10,31 @@
 
 namespace kpl::rastunes {
 
-void EncodePcxLine(const uint8_t* line, size_t bytes, std::vector<uint8_t>& out) {
+size_t EncodePcxLine(const uint8_t* line, size_t bytes, uint8_t* out) {
+  uint8_t* o = out;
   size_t i = 0;
   while (i < bytes) {
     const uint8_t value = line[i];
-    const size_t limit = std::min(bytes, i + 63);
     size_t end = i + 1;
-    while (end < limit && line[end] == value)
-      ++end;
-    const size_t run = end - i;
-    if (run > 1 || value >= 0xC0) out.push_back(uint8_t(0xC0 + run));
-    out.push_back(value);
+    if (end < bytes && line[end] == value) {
+      const size_t limit = std::min(bytes, i + 63);
+      while (++end < limit && line[end] == value) {
+      }
+      *o++ = uint8_t(0xC0 + (end - i));
+    } else {
+      *o = 0xC1;  // kept only in front of a single byte that looks like a count
+      o += value >= 0xC0;
+    }
+    *o++ = value;
     i = end;
   }
+  return size_t(o - out);
+}
+
+void EncodePcxLine(const uint8_t* line, size_t bytes, std::vector<uint8_t>& out) {
+  const size_t before = out.size();
+  out.resize(before + 2 * bytes);
+  out.resize(before + EncodePcxLine(line, bytes, out.data() + before));
 }
 
 namespace {
@@ -36,9 +48,7 @@ uint8_t storedComponent(uint8_t c) {
 
 bool WritePcxPicture(const char* path, uint32_t frame24) {
   BitmapObject picture;
-  if (!picture.assignHandle(BitmapFromFrame(frame24)) ||
-      !picture.setPixelFormat(PixelFormat::k24Bit))
-    return false;
+  if (!picture.assignHandle(BitmapFromFrame(frame24))) return false;
   const int32_t width = picture.width(), height = picture.height();
   if (width > 65536 || height > 65536) return false;  // the header holds width - 1 in 16 bits
 
@@ -71,21 +81,24 @@ bool WritePcxPicture(const char* path, uint32_t frame24) {
   BufferedWriter out(file.get());
   out.write(header, sizeof header);
   std::vector<uint8_t> planes(size_t(width) * 3);
-  std::vector<uint8_t> coded;
-  coded.reserve(planes.size() * 2);
+  constexpr int32_t kBandRows = 32;  // rows fetched at a time, small enough for the cache
+  std::vector<uint8_t> band(size_t(width) * 3 * kBandRows);
+  std::vector<uint8_t> coded(planes.size() * 2);  // a line never codes to more than twice its bytes
   uint8_t *red = planes.data(), *green = red + width, *blue = green + width;
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = picture.scanLine(y);
-    for (int32_t x = 0; x < width; ++x, row += 3) {
-      blue[x] = row[0];
-      green[x] = row[1];
-      red[x] = row[2];
+    const int32_t inBand = y % kBandRows;
+    if (inBand == 0 && !picture.copyRows24(y, std::min(kBandRows, height - y), band.data()))
+      return false;
+    const uint8_t* pixel = band.data() + size_t(inBand) * size_t(width) * 3;
+    for (int32_t x = 0; x < width; ++x, pixel += 3) {
+      blue[x] = pixel[0];
+      green[x] = pixel[1];
+      red[x] = pixel[2];
     }
-    coded.clear();
-    EncodePcxLine(red, size_t(width), coded);
-    EncodePcxLine(green, size_t(width), coded);
-    EncodePcxLine(blue, size_t(width), coded);
-    out.write(coded.data(), coded.size());
+    size_t used = EncodePcxLine(red, size_t(width), coded.data());
+    used += EncodePcxLine(green, size_t(width), coded.data() + used);
+    used += EncodePcxLine(blue, size_t(width), coded.data() + used);
+    out.write(coded.data(), used);
   }
   out.put(12);
   out.write(palette.data(), palette.size());

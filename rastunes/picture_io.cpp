@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,7 +70,28 @@ void ZeroFillReader::refill() {
   }
 }
 
-void ZeroFillReader::read(uint8_t* out, size_t bytes) {
+void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
+  // Whole buffers' worth goes straight to the caller, zero-filled past the end as a refill
+  // would have served it.
+  const size_t buffered = kBufferBytes - position_;
+  std::memcpy(out, buffer_.data() + position_, buffered);
+  position_ = kBufferBytes;
+  out += buffered;
+  bytes -= buffered;
+  const size_t direct = bytes / kBufferBytes * kBufferBytes;
+  size_t filled = 0;
+  while (!atEnd_ && !failed_ && filled < direct) {
+    const ssize_t got = ::read(fd_, out + filled, direct - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) failed_ = true;
+    if (got <= 0)
+      atEnd_ = true;
+    else
+      filled += size_t(got);
+  }
+  std::memset(out + filled, 0, direct - filled);
+  out += direct;
+  bytes -= direct;
   while (bytes > 0) {
     if (position_ == kBufferBytes) refill();
     const size_t n = std::min(bytes, kBufferBytes - position_);
@@ -97,6 +119,30 @@ void BufferedWriter::write(const void* data, size_t bytes) {
     buffer_.insert(buffer_.end(), d, d + n);
     d += n;
     bytes -= n;
+  }
+}
+
+void BufferedWriter::writeRows(const uint8_t* first, ptrdiff_t step, size_t bytes, size_t count) {
+  constexpr size_t kBatch = 256;
+  iovec parts[kBatch];
+  while (count > 0 && flush()) {
+    const size_t n = std::min(count, kBatch);
+    for (size_t i = 0; i < n; ++i, first += step)
+      parts[i] = {const_cast<uint8_t*>(first), bytes};
+    ssize_t written = ::writev(fd_, parts, int(n));
+    if (written < 0 && errno == EINTR) written = 0;
+    if (written < 0) {
+      failed_ = true;
+      return;
+    }
+    // Whatever a short write left goes through the buffer.
+    size_t done = size_t(written);
+    for (size_t i = 0; i < n; ++i) {
+      const size_t skip = std::min(done, bytes);
+      done -= skip;
+      if (skip < bytes) write(static_cast<const uint8_t*>(parts[i].iov_base) + skip, bytes - skip);
+    }
+    count -= n;
   }
 }
 

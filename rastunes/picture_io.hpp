@@ -55,13 +55,21 @@ class ZeroFillReader {
     if (position_ == kBufferBytes) refill();
     return buffer_[position_++];
   }
-  void read(uint8_t* out, size_t bytes);
+  void read(uint8_t* out, size_t bytes) {
+    if (bytes <= kBufferBytes - position_) {  // the common case: all of it is buffered
+      std::memcpy(out, buffer_.data() + position_, bytes);
+      position_ += bytes;
+      return;
+    }
+    readAcross(out, bytes);
+  }
   void skip(uint64_t bytes);
   // True after a read error (not after the end of the file, which reads as zeros).
   bool failed() const { return failed_; }
 
  private:
   void refill();
+  void readAcross(uint8_t* out, size_t bytes);
   int fd_;
   std::array<uint8_t, kBufferBytes> buffer_{};
   size_t position_ = kBufferBytes;
@@ -78,6 +86,9 @@ class BufferedWriter {
     buffer_.push_back(byte);
   }
   void write(const void* data, size_t bytes);
+  // Writes `count` rows of `bytes` each, the first at `first` and each next one `step` bytes
+  // further (a negative step walks a bottom-up picture from its top), without copying them.
+  void writeRows(const uint8_t* first, ptrdiff_t step, size_t bytes, size_t count);
   // Writes what is buffered; false if any write failed.
   bool flush();
 

@@ -132,14 +132,20 @@ void readRow(ZeroFillReader& in, bool encoded, const PixelConverter& pixels, siz
     const uint8_t h = in.next();
     const size_t count = (h & 0x7F) + 1u;
     const size_t kept = std::min(count, width - x);
+    uint8_t* out = row + 3 * x;
     if (h & 0x80) {
       in.read(value, bpp);
       pixels.convert(value, colour, 1);
-      for (size_t i = 0; i < kept; ++i)
-        std::memcpy(row + 3 * (x + i), colour, 3);
+      for (size_t i = 0; i < kept; ++i, out += 3) {
+        out[0] = colour[0];
+        out[1] = colour[1];
+        out[2] = colour[2];
+      }
+    } else if (bpp == 3 && kept == count) {
+      in.read(out, count * 3);  // stored as the row keeps it
     } else {
       in.read(stored.data(), count * bpp);
-      pixels.convert(stored.data(), row + 3 * x, kept);
+      pixels.convert(stored.data(), out, kept);
     }
     x += kept;
   }

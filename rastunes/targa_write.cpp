@@ -1,5 +1,7 @@
 // Writing Targa pictures: uncompressed 24-bit, top row first, signed in the image ID.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "kpl/platform/bitmap_object.hpp"
 #include "kpl/support/dib_lib.hpp"
@@ -9,9 +11,7 @@ namespace kpl::rastunes {
 
 bool WriteTargaPicture(const char* path, uint32_t frame24) {
   BitmapObject picture;
-  if (!picture.assignHandle(BitmapFromFrame(frame24)) ||
-      !picture.setPixelFormat(PixelFormat::k24Bit))
-    return false;
+  if (!picture.assignHandle(BitmapFromFrame(frame24))) return false;
   const int32_t width = picture.width(), height = picture.height();
   if (width > 65535 || height > 65535) return false;  // the header holds 16-bit sizes
 
@@ -28,8 +28,15 @@ bool WriteTargaPicture(const char* path, uint32_t frame24) {
   BufferedWriter out(file.get());
   out.write(header, sizeof header);
   out.write(kTargaSignature, kTargaIdBytes);
-  for (int32_t y = 0; y < height; ++y)
-    out.write(picture.scanLine(y), size_t(width) * 3);
+  // Rows go out in bands that stay in the cache.
+  constexpr int32_t kBandRows = 64;
+  const size_t packed = size_t(width) * 3;
+  std::vector<uint8_t> band(packed * kBandRows);
+  for (int32_t top = 0; top < height; top += kBandRows) {
+    const int32_t rows = std::min(kBandRows, height - top);
+    if (!picture.copyRows24(top, rows, band.data())) return false;
+    out.writeRows(band.data(), ptrdiff_t(packed), packed, size_t(rows));
+  }
   const bool written = out.flush();
   return file.close() && written;
 }

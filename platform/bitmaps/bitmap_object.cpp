@@ -121,6 +121,28 @@ uint8_t* BitmapObject::scanLine(int32_t y) const {
   return bits_ + stride_ * (int64_t(height_) - 1 - y);
 }
 
+bool BitmapObject::copyRows24(int32_t top, int32_t count, uint8_t* out) const {
+  if (!handle_ || top < 0 || count <= 0 || count > height_ - top) return false;
+  const size_t packed = size_t(width_) * 3;
+  if (format_ == PixelFormat::k24Bit) {
+    for (int32_t i = 0; i < count; ++i)
+      std::memcpy(out + packed * size_t(i), scanLine(top + i), packed);
+    return true;
+  }
+  // One band through the device-independent form, bottom row first, then put top first.
+  SectionInfo info = infoFor(width_, height_, 24);
+  const size_t stride = (packed + 3) & ~size_t{3};
+  std::vector<uint8_t> band(stride * size_t(count));
+  const uint32_t dc = GetDC(0);
+  const int32_t read = GetDIBits(dc, handle_, uint32_t(height_ - top - count), uint32_t(count),
+                                 band.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(0, dc);
+  if (read != count) return false;
+  for (int32_t i = 0; i < count; ++i)
+    std::memcpy(out + packed * size_t(i), band.data() + stride * size_t(count - 1 - i), packed);
+  return true;
+}
+
 size_t BitmapObject::paletteEntries(RGBQUAD* colours, size_t capacity) const {
   if (!handle_ || !bits_) return 0;
   return GetDIBColorTable(0, handle_, 0, uint32_t(capacity), colours);

@@ -1,6 +1,8 @@
 // Bitmaps, palettes and the screen's device context, held in memory.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <variant>
 #include <vector>
@@ -13,14 +15,19 @@ namespace {
 // Larger pictures than this are refused instead of allocated.
 constexpr uint64_t kMaxBitmapBytes = uint64_t{1} << 31;
 
+struct FreeDeleter {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
 struct Bitmap {
   int32_t width = 0;
   int32_t height = 0;
   uint16_t bitsPerPixel = 0;
-  bool section = false;       // rows reachable by the caller
-  int64_t stride = 0;         // bytes per stored row
-  std::vector<uint8_t> rows;  // bottom row first
+  bool section = false;                           // rows reachable by the caller
+  int64_t stride = 0;                             // bytes per stored row
+  std::unique_ptr<uint8_t, FreeDeleter> storage;  // rows, bottom row first
   std::vector<RGBQUAD> colours;
+  uint8_t* row(int64_t index) const { return storage.get() + size_t(index * stride); }
 };
 struct Palette {
   std::vector<PALETTEENTRY> entries;
@@ -46,16 +53,20 @@ bool dibDepth(uint32_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// A bitmap of the given depth, its rows zeroed; false when it may not or cannot exist.
-bool makeBitmap(Bitmap& b, int32_t width, int32_t height, uint16_t bitsPerPixel, bool section) {
+enum class Rows { kZeroed, kFilledByCaller };
+
+// A bitmap of the given depth; false when it may not or cannot exist. Rows the caller is about
+// to fill whole are not cleared first.
+bool makeBitmap(Bitmap& b, int32_t width, int32_t height, uint16_t bitsPerPixel, bool section,
+                Rows rows = Rows::kZeroed) {
   if (width <= 0 || height <= 0) return false;
   const int64_t stride = strideFor(width, bitsPerPixel, section ? 4 : 2);
-  if (uint64_t(stride) * uint64_t(height) > kMaxBitmapBytes) return false;
-  try {
-    b.rows.assign(size_t(stride) * size_t(height), 0);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  const uint64_t bytes = uint64_t(stride) * uint64_t(height);
+  if (bytes > kMaxBitmapBytes) return false;
+  // calloc hands out fresh zero pages without touching them.
+  b.storage.reset(
+      static_cast<uint8_t*>(rows == Rows::kZeroed ? std::calloc(1, bytes) : std::malloc(bytes)));
+  if (!b.storage) return false;
   b.width = width;
   b.height = height;
   b.bitsPerPixel = bitsPerPixel;
@@ -114,7 +125,7 @@ void toBgr(const uint8_t* src, uint32_t bits, int64_t width, const RGBQUAD* tabl
 // The depth-independent way from a bitmap row to a packed row of 24 or 32 bits.
 void rowTo(const Bitmap& b, int64_t row, uint32_t targetBits, uint8_t* out,
            std::vector<uint8_t>& scratch) {
-  const uint8_t* src = b.rows.data() + size_t(row * b.stride);
+  const uint8_t* src = b.row(row);
   if (targetBits == 24) {
     toBgr(src, b.bitsPerPixel, b.width, b.colours.data(), b.colours.size(), out);
     return;
@@ -184,8 +195,7 @@ uint32_t CreateBitmap(int32_t width, int32_t height, uint32_t planes, uint32_t b
     if (bits) {
       const auto* src = static_cast<const uint8_t*>(bits);
       for (int64_t y = 0; y < height; ++y)  // given top first, kept bottom first
-        std::memcpy(b.rows.data() + size_t((height - 1 - y) * b.stride), src + size_t(y * b.stride),
-                    size_t(b.stride));
+        std::memcpy(b.row(height - 1 - y), src + size_t(y * b.stride), size_t(b.stride));
     }
     return addBitmap(std::move(b));
   } catch (...) {
@@ -212,8 +222,11 @@ uint32_t CreateDIBitmap(uint32_t dc, const BITMAPINFOHEADER* header, uint32_t in
     BITMAPINFOHEADER h;
     std::memcpy(&h, header, sizeof h);
     Bitmap b;
-    if (!makeBitmap(b, h.biWidth, h.biHeight, kScreenBitsPerPixel, false)) return 0;
-    if (init & CBM_INIT) {
+    const bool filled = (init & CBM_INIT) != 0;
+    if (!makeBitmap(b, h.biWidth, h.biHeight, kScreenBitsPerPixel, false,
+                    filled ? Rows::kFilledByCaller : Rows::kZeroed))
+      return 0;
+    if (filled) {
       if (!bits || !info) return 0;
       BITMAPINFOHEADER source;
       std::memcpy(&source, info, sizeof source);
@@ -229,10 +242,13 @@ uint32_t CreateDIBitmap(uint32_t dc, const BITMAPINFOHEADER* header, uint32_t in
                     table.size() * sizeof(RGBQUAD));
       }
       const int64_t sourceStride = strideFor(source.biWidth, source.biBitCount, 4);
+      const int64_t used = int64_t(h.biWidth) * 3;
       const auto* src = static_cast<const uint8_t*>(bits);
-      for (int64_t y = 0; y < h.biHeight; ++y)
+      for (int64_t y = 0; y < h.biHeight; ++y) {
         toBgr(src + size_t(y * sourceStride), source.biBitCount, h.biWidth, table.data(),
-              table.size(), b.rows.data() + size_t(y * b.stride));
+              table.size(), b.row(y));
+        std::memset(b.row(y) + used, 0, size_t(b.stride - used));
+      }
     }
     return addBitmap(std::move(b));
   } catch (...) {
@@ -259,7 +275,7 @@ uint32_t CreateDIBSection(uint32_t, const void* info, uint32_t usage, void** bit
       std::memcpy(b.colours.data(), static_cast<const uint8_t*>(info) + h.biSize,
                   given * sizeof(RGBQUAD));
     }
-    void* first = b.rows.data();  // the vector's storage moves with it, not its address
+    void* first = b.storage.get();
     const uint32_t handle = addBitmap(std::move(b));
     if (handle && bits) *bits = first;
     return handle;
@@ -302,7 +318,7 @@ int32_t GetObjectA(uint32_t object, int32_t bytes, void* out) {
       d.bmWidthBytes = int32_t(b->stride);
       d.bmPlanes = 1;
       d.bmBitsPixel = b->bitsPerPixel;
-      d.bmBits = b->section ? const_cast<uint8_t*>(b->rows.data()) : nullptr;
+      d.bmBits = b->section ? b->storage.get() : nullptr;
       std::memcpy(out, &d, sizeof d);
       return int32_t(sizeof d);
     }
@@ -350,8 +366,7 @@ int32_t GetDIBits(uint32_t, uint32_t bitmap, uint32_t start, uint32_t lines, voi
         const int64_t row = int64_t(start) + i;
         uint8_t* dst = out + size_t(i) * size_t(stride);
         if (sameIndexed) {
-          std::memcpy(dst, b->rows.data() + size_t(row * b->stride),
-                      size_t(std::min(stride, b->stride)));
+          std::memcpy(dst, b->row(row), size_t(std::min(stride, b->stride)));
         } else {
           rowTo(*b, row, target, dst, scratch);
         }

@@ -30,6 +30,10 @@ class KPL_PLATFORM_API BitmapObject {
 
   // Row y counted from the top; null outside the picture or for a device-dependent bitmap.
   uint8_t* scanLine(int32_t y) const;
+  // Copies `count` rows from row `top` down as packed blue, green, red rows (3 x width bytes
+  // each, top row first) whatever the picture's format, without converting the rest of it;
+  // false for rows outside the picture.
+  bool copyRows24(int32_t top, int32_t count, uint8_t* out) const;
 
   // The colour table of a picture of 8 bits or fewer; none for deeper pictures.
   size_t paletteEntries(RGBQUAD* colours, size_t capacity) const;
