@@ -15,9 +15,10 @@ bool Load(const Instance& i, int32_t mode, const char* path, const PictureFormat
 bool Save(const Instance& i, int32_t mode, const char* path, const PictureFormat& format);
 }  // namespace picture_calls
 
+// A format without its codec yet answers 0 to every call that would configure, read or
+// write a file.
 template <const PictureFormat& Format>
 const TypeOps& PictureType() {
-  static constexpr bool kCodec = Format.readPicture != nullptr;
   static constexpr TypeOps ops = {
       .blockBytes = sizeof(SingleImageBlock),
       .init = [](uint32_t) { return true; },
@@ -26,21 +27,24 @@ const TypeOps& PictureType() {
       .flags = [](uint32_t) { return kPictureTypeFlags; },
       .localInit = [](uint32_t, uint32_t) { return picture_calls::NewInstance(); },
       .setFormat =
-          kCodec ? +[](const Instance& i,
-                       const void* f) { return picture_calls::SetFormat(i, f, Format.saverDepths); }
-                 : nullptr,
-      .setData = kCodec ? +[](const Instance& i, void* first, int32_t size, void*,
-                              int32_t) { return picture_calls::SetData(i, first, size); }
-                        : nullptr,
-      .processStart = kCodec ? +[](const Instance&) { return true; } : nullptr,
-      .processEnd = kCodec ? +[](const Instance&) { return true; } : nullptr,
+          [](const Instance& i, const void* f) {
+            return Format.readPicture && picture_calls::SetFormat(i, f, Format.saverDepths);
+          },
+      .setData =
+          [](const Instance& i, void* first, int32_t size, void*, int32_t) {
+            return Format.readPicture && picture_calls::SetData(i, first, size);
+          },
+      .processStart = [](const Instance&) { return Format.readPicture != nullptr; },
+      .processEnd = [](const Instance&) { return Format.readPicture != nullptr; },
       .getData = [](const Instance& i) { return picture_calls::GetData(i, Format.firstIndex); },
-      .saveData = kCodec ? +[](const Instance& i, int32_t mode,
-                               char* path) { return picture_calls::Save(i, mode, path, Format); }
-                         : nullptr,
-      .loadData = kCodec ? +[](const Instance& i, int32_t mode,
-                               char* path) { return picture_calls::Load(i, mode, path, Format); }
-                         : nullptr,
+      .saveData =
+          [](const Instance& i, int32_t mode, char* path) {
+            return Format.readPicture && picture_calls::Save(i, mode, path, Format);
+          },
+      .loadData =
+          [](const Instance& i, int32_t mode, char* path) {
+            return Format.readPicture && picture_calls::Load(i, mode, path, Format);
+          },
       .localName = [](uint32_t v,
                       const Instance*) { return TypeNameBuffer(Format.firstIndex + v); },
   };

@@ -115,6 +115,16 @@ TEST_F(TypeTable, TypesWithoutTheirCodecAnswerNothingToFileCalls) {
     EXPECT_EQ(m().piLocalSetFormat(type, local, &f), 0);
     EXPECT_EQ(m().piLocalLoadData(type, local, 0, name), 0);
     EXPECT_EQ(m().piLocalSaveData(type, local, 0, name), 0);
+    EXPECT_EQ(m().piLocalSetData(type, local, name, 1, nullptr, 0), 0);
+    EXPECT_EQ(m().piLocalProcessDataStart(type, local), 0);
+    EXPECT_EQ(m().piLocalProcessDataEnd(type, local), 0);
+  }
+  // The types with their codec answer the same calls.
+  for (uint32_t type : {kPcx, kTarga}) {
+    const uint32_t local = instance(type);
+    EXPECT_EQ(m().piLocalProcessDataStart(type, local), -1);
+    EXPECT_EQ(m().piLocalProcessDataEnd(type, local), -1);
+    EXPECT_EQ(m().piLocalSetData(type, local, name, 1, nullptr, 0), -1);
   }
 }
 
