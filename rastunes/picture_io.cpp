@@ -71,17 +71,22 @@ void ZeroFillReader::refill() {
 }
 
 void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
-  // Whole buffers' worth goes straight to the caller, zero-filled past the end as a refill
-  // would have served it.
   const size_t buffered = kBufferBytes - position_;
   std::memcpy(out, buffer_.data() + position_, buffered);
   position_ = kBufferBytes;
   out += buffered;
   bytes -= buffered;
-  const size_t direct = bytes / kBufferBytes * kBufferBytes;
+  if (bytes < kDirectBytes) {
+    refill();
+    std::memcpy(out, buffer_.data(), bytes);
+    position_ = bytes;
+    return;
+  }
+  // Large reads go straight to the caller, zero-filled past the end as a refill would serve
+  // them; the file is read in the same order either way.
   size_t filled = 0;
-  while (!atEnd_ && !failed_ && filled < direct) {
-    const ssize_t got = ::read(fd_, out + filled, direct - filled);
+  while (!atEnd_ && !failed_ && filled < bytes) {
+    const ssize_t got = ::read(fd_, out + filled, bytes - filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) failed_ = true;
     if (got <= 0)
@@ -89,17 +94,7 @@ void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
     else
       filled += size_t(got);
   }
-  std::memset(out + filled, 0, direct - filled);
-  out += direct;
-  bytes -= direct;
-  while (bytes > 0) {
-    if (position_ == kBufferBytes) refill();
-    const size_t n = std::min(bytes, kBufferBytes - position_);
-    std::memcpy(out, buffer_.data() + position_, n);
-    position_ += n;
-    out += n;
-    bytes -= n;
-  }
+  std::memset(out + filled, 0, bytes - filled);
 }
 
 void ZeroFillReader::skip(uint64_t bytes) {

@@ -49,6 +49,7 @@ class UniqueFile {
 class ZeroFillReader {
  public:
   static constexpr size_t kBufferBytes = 8192;
+  static constexpr size_t kDirectBytes = 2048;  // reads this large skip the buffer
   explicit ZeroFillReader(int fd) : fd_(fd) {}
 
   uint8_t next() {
