@@ -163,7 +163,9 @@ uint32_t ReadPcxPicture(const char* path) {
       bgr[i][2 - c] = uint8_t(4 * palette[i][c] + 3);
 
   BitmapObject picture;
-  if (!picture.setSize(h.width, h.height, PixelFormat::k24Bit)) return 0;
+  if (!picture.setSize(h.width, h.height, PixelFormat::k24Bit,
+                       BitmapObject::Contents::kWrittenByCaller))
+    return 0;
   const size_t bpl = h.bytesPerLine;
   std::vector<uint8_t> line(size_t(h.planes) * bpl);
   ZeroFillReader in(file.get());

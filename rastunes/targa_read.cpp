@@ -177,7 +177,9 @@ uint32_t ReadTargaPicture(const char* path) {
       palette[i].fill(uint8_t(i * 63 / 255));
 
   BitmapObject picture;
-  if (!picture.setSize(h.width, h.height, PixelFormat::k24Bit)) return 0;
+  if (!picture.setSize(h.width, h.height, PixelFormat::k24Bit,
+                       BitmapObject::Contents::kWrittenByCaller))
+    return 0;
   const PixelConverter pixels(h.depth, palette);
   const bool encoded = h.imageType >= 9;
   const bool topFirst = h.descriptor & 0x20;

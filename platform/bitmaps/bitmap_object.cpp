@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "sections.hpp"
+
 namespace kpl {
 namespace {
 
@@ -87,13 +89,13 @@ bool BitmapObject::describe() {
   return true;
 }
 
-bool BitmapObject::setSize(int32_t width, int32_t height, PixelFormat format) {
+bool BitmapObject::setSize(int32_t width, int32_t height, PixelFormat format, Contents contents) {
   reset();
   const uint16_t bits = bitsOf(format);
   if (!bits) return false;
   const SectionInfo info = infoFor(width, height, bits);
   void* rows = nullptr;
-  handle_ = CreateDIBSection(0, &info, DIB_RGB_COLORS, &rows, 0, 0);
+  handle_ = platform::CreateSection(&info, &rows, contents == Contents::kBlack);
   return handle_ && describe();
 }
 
@@ -129,17 +131,20 @@ bool BitmapObject::copyRows24(int32_t top, int32_t count, uint8_t* out) const {
       std::memcpy(out + packed * size_t(i), scanLine(top + i), packed);
     return true;
   }
-  // One band through the device-independent form, bottom row first, then put top first.
-  SectionInfo info = infoFor(width_, height_, 24);
+  // One band through the device-independent form, asked for top row first; rows that need no
+  // padding land in place.
+  SectionInfo info = infoFor(width_, -height_, 24);
   const size_t stride = (packed + 3) & ~size_t{3};
-  std::vector<uint8_t> band(stride * size_t(count));
+  std::vector<uint8_t> band(stride == packed ? 0 : stride * size_t(count));
+  uint8_t* target = band.empty() ? out : band.data();
   const uint32_t dc = GetDC(0);
-  const int32_t read = GetDIBits(dc, handle_, uint32_t(height_ - top - count), uint32_t(count),
-                                 band.data(), &info, DIB_RGB_COLORS);
+  const int32_t read =
+      GetDIBits(dc, handle_, uint32_t(top), uint32_t(count), target, &info, DIB_RGB_COLORS);
   ReleaseDC(0, dc);
   if (read != count) return false;
-  for (int32_t i = 0; i < count; ++i)
-    std::memcpy(out + packed * size_t(i), band.data() + stride * size_t(count - 1 - i), packed);
+  if (!band.empty())
+    for (int32_t i = 0; i < count; ++i)
+      std::memcpy(out + packed * size_t(i), band.data() + stride * size_t(i), packed);
   return true;
 }
 

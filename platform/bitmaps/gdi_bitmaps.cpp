@@ -9,6 +9,7 @@
 
 #include "../common/handle_table.hpp"
 #include "kpl/platform/bitmaps.h"
+#include "sections.hpp"
 
 namespace {
 
@@ -256,11 +257,14 @@ uint32_t CreateDIBitmap(uint32_t dc, const BITMAPINFOHEADER* header, uint32_t in
   }
 }
 
-uint32_t CreateDIBSection(uint32_t, const void* info, uint32_t usage, void** bits, uint32_t,
-                          uint32_t) {
+}  // extern "C"
+
+namespace kpl::platform {
+
+uint32_t CreateSection(const void* info, void** bits, bool cleared) {
   try {
     if (bits) *bits = nullptr;
-    if (!info || usage != DIB_RGB_COLORS) return 0;
+    if (!info) return 0;
     BITMAPINFOHEADER h;
     std::memcpy(&h, info, sizeof h);
     if (h.biCompression != BI_RGB || h.biSize < sizeof h || h.biPlanes != 1 ||
@@ -268,7 +272,9 @@ uint32_t CreateDIBSection(uint32_t, const void* info, uint32_t usage, void** bit
          h.biBitCount != 32))
       return 0;
     Bitmap b;
-    if (!makeBitmap(b, h.biWidth, h.biHeight, h.biBitCount, true)) return 0;
+    if (!makeBitmap(b, h.biWidth, h.biHeight, h.biBitCount, true,
+                    cleared ? Rows::kZeroed : Rows::kFilledByCaller))
+      return 0;
     if (h.biBitCount <= 8) {
       const size_t given =
           h.biClrUsed ? std::min<size_t>(h.biClrUsed, b.colours.size()) : b.colours.size();
@@ -282,6 +288,17 @@ uint32_t CreateDIBSection(uint32_t, const void* info, uint32_t usage, void** bit
   } catch (...) {
     return 0;
   }
+}
+
+}  // namespace kpl::platform
+
+extern "C" {
+
+uint32_t CreateDIBSection(uint32_t, const void* info, uint32_t usage, void** bits, uint32_t,
+                          uint32_t) {
+  if (bits) *bits = nullptr;
+  if (usage != DIB_RGB_COLORS) return 0;
+  return kpl::platform::CreateSection(info, bits, true);
 }
 
 uint32_t SetDIBColorTable(uint32_t, uint32_t bitmap, uint32_t start, uint32_t count,
@@ -347,8 +364,9 @@ int32_t GetDIBits(uint32_t, uint32_t bitmap, uint32_t start, uint32_t lines, voi
       const bool sameIndexed = target <= 8 && target == b->bitsPerPixel;
       if (target != 24 && target != 32 && !sameIndexed) return 0;
       const int64_t stride = strideFor(b->width, target, 4);
+      const bool topDown = h.biHeight < 0;  // rows asked for top first, `start` from the top
       h.biWidth = b->width;
-      h.biHeight = b->height;
+      h.biHeight = topDown ? -b->height : b->height;
       h.biPlanes = 1;
       h.biBitCount = target;
       h.biCompression = BI_RGB;
@@ -363,7 +381,7 @@ int32_t GetDIBits(uint32_t, uint32_t bitmap, uint32_t start, uint32_t lines, voi
       auto* out = static_cast<uint8_t*>(bits);
       std::vector<uint8_t> scratch;
       for (uint32_t i = 0; i < count; ++i) {
-        const int64_t row = int64_t(start) + i;
+        const int64_t row = topDown ? int64_t(b->height) - 1 - start - i : int64_t(start) + i;
         uint8_t* dst = out + size_t(i) * size_t(stride);
         if (sameIndexed) {
           std::memcpy(dst, b->row(row), size_t(std::min(stride, b->stride)));

@@ -19,9 +19,11 @@ class KPL_PLATFORM_API BitmapObject {
   BitmapObject(const BitmapObject&) = delete;
   BitmapObject& operator=(const BitmapObject&) = delete;
 
-  // A new picture of that size and format, every pixel index 0 (black); false when the
-  // platform refuses it, leaving the picture empty.
-  bool setSize(int32_t width, int32_t height, PixelFormat format);
+  enum class Contents { kBlack, kWrittenByCaller };
+  // A new picture of that size and format, every pixel index 0 (black) unless the caller is
+  // about to write every pixel; false when the platform refuses it, leaving the picture empty.
+  bool setSize(int32_t width, int32_t height, PixelFormat format,
+               Contents contents = Contents::kBlack);
   // Converts the pixels: to 24 or 32 bits from anything, to the format it already has.
   bool setPixelFormat(PixelFormat format);
   PixelFormat pixelFormat() const { return format_; }

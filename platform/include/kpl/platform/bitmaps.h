@@ -97,7 +97,8 @@ KPL_PLATFORM_API uint32_t GetDIBColorTable(uint32_t dc, uint32_t bitmap, uint32_
 KPL_PLATFORM_API int32_t GetObjectA(uint32_t object, int32_t bytes, void* out);
 // Reads rows start .. start + lines - 1 (counted from the bottom) as packed device-independent
 // rows of the depth in `info` (1, 4 or 8 for a bitmap of that depth, or 24 or 32 for any),
-// writing the colour table after the header for 8 bits or fewer. With `bits` null only the
+// writing the colour table after the header for 8 bits or fewer. A negative height in `info`
+// asks for rows top first, `start` then counting from the top. With `bits` null only the
 // header is completed. The number of rows read, or 0.
 KPL_PLATFORM_API int32_t GetDIBits(uint32_t dc, uint32_t bitmap, uint32_t start, uint32_t lines,
                                    void* bits, void* info, uint32_t usage);
