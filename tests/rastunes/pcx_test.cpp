@@ -240,6 +240,32 @@ TEST_F(PcxWrite, HeaderAndSeparatelyCodedPlaneLines) {
   EXPECT_EQ(back->pixels, picture.pixels);
 }
 
+TEST_F(PcxWrite, LongRunsAndCountLikeBytesInTheFile) {
+  // A plane line of 200 equal bytes is four runs: 63, 63, 63 and 11. A single component
+  // 0x05 is written as itself, a single 0xC5 as 0xC1 0xC5.
+  const std::string wide = path("wide.pcx");
+  ASSERT_TRUE(
+      save(kPcx, MakePicture(200, 1, [](int32_t, int32_t) { return FromRgb(7, 7, 7); }), wide));
+  const Bytes runs = {0xFF, 7, 0xFF, 7, 0xFF, 7, 0xCB, 7};
+  Bytes expected;
+  for (int plane = 0; plane < 3; ++plane)
+    expected.insert(expected.end(), runs.begin(), runs.end());
+  const Bytes w = ReadBytes(wide);
+  ASSERT_EQ(w.size(), 128 + expected.size() + 769);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), w.begin() + 128));
+
+  const std::string single = path("single.pcx");
+  ASSERT_TRUE(save(
+      kPcx, MakePicture(1, 1, [](int32_t, int32_t) { return FromRgb(0x05, 0xC5, 0xC0); }), single));
+  const Bytes s1 = ReadBytes(single);
+  const Bytes line = {0x05, 0xC1, 0xC5, 0xC1, 0xC0};
+  ASSERT_EQ(s1.size(), 128 + line.size() + 769);
+  EXPECT_TRUE(std::equal(line.begin(), line.end(), s1.begin() + 128));
+  const auto back = load(kPcx, single);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->at(0, 0), FromRgb(0x05, 0xC5, 0xC0));
+}
+
 TEST_F(PcxWrite, RoundTripsOddSizesExactly) {
   for (auto [w, h] : {std::pair{1, 1}, {3, 7}, {64, 3}, {129, 5}}) {
     SCOPED_TRACE(::testing::Message() << w << "x" << h);
