@@ -97,6 +97,46 @@ void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
   std::memset(out + filled, 0, bytes - filled);
 }
 
+void ZeroFillReader::readRows(uint8_t* first, ptrdiff_t step, size_t bytes, size_t count) {
+  // Rows that start inside the buffer are served from it.
+  while (count > 0 && position_ != kBufferBytes) {
+    read(first, bytes);
+    first += step;
+    --count;
+  }
+  constexpr size_t kBatch = 512;
+  iovec parts[kBatch];
+  while (count > 0) {
+    const size_t n = std::min(count, kBatch);
+    for (size_t i = 0; i < n; ++i)
+      parts[i] = {first + ptrdiff_t(i) * step, bytes};
+    size_t filled = 0;
+    const size_t wanted = n * bytes;
+    while (!atEnd_ && !failed_ && filled < wanted) {
+      // Continue where a short read stopped: skip the rows already complete.
+      size_t row = filled / bytes;
+      const size_t into = filled % bytes;
+      parts[row].iov_base = first + ptrdiff_t(row) * step + ptrdiff_t(into);
+      parts[row].iov_len = bytes - into;
+      const ssize_t got = ::readv(fd_, parts + row, int(n - row));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) failed_ = true;
+      if (got <= 0)
+        atEnd_ = true;
+      else
+        filled += size_t(got);
+    }
+    // Past the end of the file the rows read as zeros.
+    for (size_t at = filled; at < wanted;) {
+      const size_t row = at / bytes, into = at % bytes;
+      std::memset(first + ptrdiff_t(row) * step + ptrdiff_t(into), 0, bytes - into);
+      at += bytes - into;
+    }
+    first += ptrdiff_t(n) * step;
+    count -= n;
+  }
+}
+
 void ZeroFillReader::skip(uint64_t bytes) {
   while (bytes > 0) {
     if (position_ == kBufferBytes) refill();

@@ -65,6 +65,9 @@ class ZeroFillReader {
     readAcross(out, bytes);
   }
   void skip(uint64_t bytes);
+  // Reads `count` rows of `bytes` each as read() would, the first to `first` and each next one
+  // `step` bytes further, in few system calls.
+  void readRows(uint8_t* first, ptrdiff_t step, size_t bytes, size_t count);
   // True after a read error (not after the end of the file, which reads as zeros).
   bool failed() const { return failed_; }
 

@@ -186,6 +186,14 @@ uint32_t ReadTargaPicture(const char* path) {
   const bool mirrored = h.descriptor & 0x10;
   const size_t width = h.width;
   std::vector<uint8_t> stored(128 * 4 + width * pixels.bytesPerPixel());
+  if (!encoded && h.depth == 24 && !mirrored && h.height > 1) {
+    // Stored exactly as the picture keeps its rows: read them in place.
+    const ptrdiff_t down = picture.scanLine(1) - picture.scanLine(0);
+    in.readRows(picture.scanLine(topFirst ? 0 : h.height - 1), topFirst ? down : -down, width * 3,
+                h.height);
+    if (in.failed()) return 0;
+    return FrameFromBitmap(picture.handle(), 0);
+  }
   for (int32_t r = 0; r < h.height; ++r) {
     uint8_t* row = picture.scanLine(topFirst ? r : h.height - 1 - r);
     readRow(in, encoded, pixels, width, stored, row);

@@ -47,6 +47,28 @@ TEST(ZeroFillReader, MixedReadsMatchTheFileThenZeros) {
     }
     EXPECT_FALSE(in.failed());
     ::close(fd);
+
+    // Rows read in place, upwards through a picture, after an odd start; 7000 rows cross
+    // several batches.
+    for (size_t rows : {size_t(3), size_t(7000)}) {
+      const int fd2 = ::open(file.c_str(), O_RDONLY);
+      kpl::rastunes::ZeroFillReader rowsIn(fd2);
+      EXPECT_EQ(rowsIn.next(), expected(0));
+      constexpr size_t kRowBytes = 13;
+      Bytes picture(rows * 16, 0xEE);
+      rowsIn.readRows(&picture[(rows - 1) * 16], -16, kRowBytes, rows);
+      size_t wrong = 0, padding = 0;
+      for (size_t r = 0; r < rows; ++r) {
+        const uint8_t* row = &picture[(rows - 1 - r) * 16];
+        for (size_t i = 0; i < kRowBytes; ++i)
+          wrong += row[i] != expected(1 + r * kRowBytes + i);
+        padding += row[13] != 0xEE || row[14] != 0xEE || row[15] != 0xEE;
+      }
+      EXPECT_EQ(wrong, 0u) << rows << " rows";
+      EXPECT_EQ(padding, 0u) << "nothing outside the rows is written";
+      EXPECT_FALSE(rowsIn.failed());
+      ::close(fd2);
+    }
   }
   std::filesystem::remove(file);
 }
