@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config binutils
   libgtest-dev libbenchmark-dev
   libpng-dev libsndfile1-dev
+  libavcodec-dev libavutil-dev
   ffmpeg imagemagick sox
 )
 

@@ -7,6 +7,7 @@
 #include "commands.hpp"
 #include "errors.hpp"
 #include "kpl/platform/module_language.h"
+#include "file_types.hpp"
 #include "kpl/platform/resources.h"
 #include "module_loader.hpp"
 #include "module_types.hpp"
@@ -22,7 +23,8 @@ constexpr std::string_view kUsage = R"(Usage: kplhost info MODULE [--icons DIR]
 Lists the types of a plug-in module: the piCount answer, the language a module with a
 language table chose for its texts and the offset it adds to its string ids, then for every
 type its index, name, flag word (in hexadecimal and by bit name) and the number of icons it
-offers.
+offers; a file type also shows its file pattern (as 'kplhost convert' matches file names
+against it).
 
 MODULE is a path to a .kpl file, or a bare module name (pannikel) found next to kplhost.
 
@@ -110,6 +112,11 @@ int RunInfoCommand(std::span<const std::string> args) {
       std::cout << *icons << "\n";
     else
       std::cout << "? (piInit refused the type)\n";
+    if (flags & kpl::pifFile) {
+      const TypeSession session(module, type);
+      const std::string pattern = FilePatternOf(module, type);
+      std::cout << "  pattern " << (pattern.empty() ? "(none)" : pattern) << "\n";
+    }
   }
   if (iconFolder)
     std::cout << "\nwrote " << written.size() << " icon pictures to " << iconFolder->string()

@@ -10,5 +10,6 @@ int RunInfoCommand(std::span<const std::string> args);
 int RunEffectCommand(std::span<const std::string> args);
 int RunDemoCommand(std::span<const std::string> args);
 int RunRegistryCommand(std::span<const std::string> args);
+int RunConvertCommand(std::span<const std::string> args);
 
 }  // namespace kplhost

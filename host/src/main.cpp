@@ -25,6 +25,7 @@ constexpr Subcommand kSubcommands[] = {
     {"effect", "run an effect type over pictures or sound", RunEffectCommand},
     {"demo", "run the typical job on built-in material", RunDemoCommand},
     {"registry", "list, read and set what modules remember", RunRegistryCommand},
+    {"convert", "convert a picture between file formats by file pattern", RunConvertCommand},
 };
 
 void printUsage() {

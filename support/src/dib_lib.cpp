@@ -4,9 +4,12 @@
 #include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
+#include "kpl/platform/bitmaps.h"
 #include "kpl/platform/blocks.hpp"
 #include "kpl/platform/memory.h"
+#include "kpl/platform/sound.h"
 
 namespace kpl {
 namespace {
@@ -287,6 +290,105 @@ void PutPixel(PixelWriter& w, uint32_t colour) {
   w.address_[0] = uint8_t(colour >> 16);
   w.address_[1] = uint8_t(colour >> 8);
   w.address_[2] = uint8_t(colour);
+}
+
+}  // namespace kpl
+
+// ---- Frames and the platform's bitmaps ----
+
+namespace kpl {
+namespace {
+
+// The logical palette made of the system palette's first entries, as FrameFromBitmap asks.
+uint32_t systemPaletteCopy(uint32_t dc, uint32_t entries) {
+  std::vector<uint8_t> storage(sizeof(LOGPALETTE) + entries * sizeof(PALETTEENTRY), 0);
+  auto* palette = reinterpret_cast<LOGPALETTE*>(storage.data());
+  palette->palVersion = 0x300;
+  palette->palNumEntries = uint16_t(entries);
+  GetSystemPaletteEntries(dc, 0, entries, palette->palPalEntry);
+  return CreatePalette(palette);
+}
+
+// The screen's context for one scope, with a palette realised in it if one is given.
+class ScreenContext {
+ public:
+  ScreenContext() : dc_(GetDC(0)) {}
+  ~ScreenContext() {
+    if (selected_) {
+      SelectPalette(dc_, previous_, 1);
+      RealizePalette(dc_);
+    }
+    if (made_) DeleteObject(made_);
+    if (dc_) ReleaseDC(0, dc_);
+  }
+  ScreenContext(const ScreenContext&) = delete;
+  ScreenContext& operator=(const ScreenContext&) = delete;
+
+  uint32_t get() const { return dc_; }
+  void usePalette(uint32_t palette, uint32_t depth) {
+    if (palette == 1) palette = made_ = systemPaletteCopy(dc_, 1u << depth);
+    if (!palette) return;
+    previous_ = SelectPalette(dc_, palette, 0);
+    RealizePalette(dc_);
+    selected_ = true;
+  }
+
+ private:
+  uint32_t dc_;
+  uint32_t made_ = 0;
+  uint32_t previous_ = 0;
+  bool selected_ = false;
+};
+
+}  // namespace
+
+uint32_t FrameFromBitmap(uint32_t bitmap, uint32_t palette) {
+  BITMAP description{};
+  if (!GetObjectA(bitmap, sizeof description, &description)) {
+    MessageBeep(MB_OK);
+    return 0;
+  }
+  const uint32_t p = uint32_t(description.bmPlanes) * description.bmBitsPixel;
+  const uint32_t depth = p <= 1 ? 1 : p <= 4 ? 4 : p <= 8 ? 8 : 24;
+  const int64_t width = description.bmWidth, height = description.bmHeight;
+  const uint64_t rowBytes = uint64_t((width * depth + 31) / 32) * 4;
+  const uint64_t tableBytes = depth <= 8 ? 4u << depth : 0;
+  const uint64_t bytes = rowBytes * uint64_t(height) + tableBytes + 44;
+  if (width <= 0 || height <= 0 || bytes > kMaxGlobalBlockBytes) return 0;
+
+  OwnedBlock frame(GMEM_MOVEABLE, bytes);
+  if (!frame) return 0;
+  BlockLock lock(frame.get());
+  if (!lock) return 0;
+  BitmapInfoHeader h{};
+  h.size = kBitmapHeaderBytes;
+  h.width = int32_t(width);
+  h.height = int32_t(height);
+  h.sizeImage = uint32_t(rowBytes * uint64_t(height));
+  h.planes = 1;
+  h.bitCount = uint16_t(depth);
+  std::memcpy(lock.get(), &h, sizeof h);
+
+  ScreenContext screen;
+  if (depth <= 8) screen.usePalette(palette, depth);
+  auto* block = lock.as<uint8_t>();
+  const int32_t rows = GetDIBits(screen.get(), bitmap, 0, uint32_t(height),
+                                 block + kBitmapHeaderBytes + tableBytes, block, DIB_RGB_COLORS);
+  if (rows != height) return 0;
+  return frame.release();
+}
+
+uint32_t BitmapFromFrame(uint32_t frame) {
+  BlockLock lock(frame);
+  if (!lock || !IsFrame24(lock.get())) return 0;
+  const BitmapInfoHeader h = ReadHeader(lock.get());
+  if (GlobalSize(frame) < h.size + ImageBytes(lock.get())) return 0;
+  ScreenContext screen;
+  BITMAPINFOHEADER info;
+  std::memcpy(&info, lock.get(), sizeof info);
+  info.biSize = sizeof info;  // the pixels are found through the frame's own header size
+  return CreateDIBitmap(screen.get(), &info, CBM_INIT, lock.as<uint8_t>() + h.size, &info,
+                        DIB_RGB_COLORS);
 }
 
 }  // namespace kpl

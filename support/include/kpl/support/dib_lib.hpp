@@ -89,4 +89,13 @@ inline void CloseWriter(std::optional<PixelWriter>& writer) {
   writer.reset();
 }
 
+// A new frame holding the pixels of a bitmap: 1, 4 or 8 bits per pixel with a colour table
+// for bitmaps of that depth or less, else 24. `palette` is 0, 1 (the system palette) or a
+// palette handle to realise while the pixels are read. 0 (after the default beep when the
+// bitmap is not one) on failure.
+uint32_t FrameFromBitmap(uint32_t bitmap, uint32_t palette);
+// A device-dependent bitmap compatible with the screen, holding the pixels of a 24-bit frame;
+// 0 for anything else.
+uint32_t BitmapFromFrame(uint32_t frame);
+
 }  // namespace kpl

@@ -1,0 +1,149 @@
+// kplhost convert: a picture from one file format to another through a module's file types,
+// each chosen by its pattern; PNG files are read and written by kplhost itself.
+#include <cstring>
+#include <iostream>
+
+#include "arg_parser.hpp"
+#include "commands.hpp"
+#include "errors.hpp"
+#include "file_types.hpp"
+#include "host_frame.hpp"
+#include "kpl/platform/blocks.hpp"
+#include "kpl/platform/memory.h"
+#include "kpl/support/tessal_plug.hpp"
+#include "module_types.hpp"
+#include "paths.hpp"
+#include "png_io.hpp"
+#include "type_session.hpp"
+
+namespace kplhost {
+namespace {
+
+constexpr std::string_view kUsage = R"(Usage: kplhost convert IN OUT [--module MODULE]
+
+Converts a picture. Each file's type is chosen by its name: the first file type of the
+module whose pattern matches it reads IN or writes OUT, as a host does (piLocalLoadData
+modes 0 and 1; piLocalSetFormat, piLocalSetData and piLocalSaveData mode 0). Names ending
+in .png are read and written by kplhost itself. 'kplhost info MODULE' lists the patterns.
+
+Options:
+  --module MODULE  the module whose file types are used (default: rastunes); a path to a
+                   .kpl file or a bare module name found next to kplhost
+  -h, --help       show this help
+
+Exit status: 0 done, 1 the conversion failed, 2 the command line is wrong.
+)";
+
+constexpr OptionSpec kOptions[] = {{"module"}};
+
+bool isPng(const std::string& path) {
+  return PatternMatches("*.png", std::filesystem::path(path).filename().string());
+}
+
+std::vector<char> textOf(const std::string& path) {
+  std::vector<char> text(path.begin(), path.end());
+  text.push_back('\0');
+  return text;
+}
+
+// Frees a block the module handed over, once the host is done with it.
+struct HandedBlock {
+  uint32_t handle;
+  ~HandedBlock() {
+    if (handle) GlobalFree(handle);
+  }
+};
+
+RgbImage readThroughModule(const Module& module, const FileType& type, const std::string& path) {
+  const TypeSession session(module, type.index);
+  const uint32_t local = module.piLocalInit(type.index, kpl::pifRead | kpl::pifVideo);
+  if (!local) throw Failure(type.name + ": no instance to read " + path);
+  struct Done {
+    const Module& m;
+    uint32_t type, local;
+    ~Done() { m.piLocalDone(type, local); }
+  } done{module, type.index, local};
+  std::vector<char> name = textOf(path);
+  if (module.piLocalLoadData(type.index, local, 0, name.data()) != kpl::kTrue)
+    throw Failure(path + " is not a file " + type.name + " can read");
+  const HandedBlock record{module.piLocalGetData(type.index, local)};
+  if (module.piLocalLoadData(type.index, local, 1, name.data()) != kpl::kTrue)
+    throw Failure(type.name + " could not read the picture in " + path);
+  const HandedBlock frame{module.piLocalGetData(type.index, local)};
+  kpl::BlockLock lock(frame.handle);
+  if (!lock || frame.handle == record.handle)
+    throw Failure(type.name + " handed out no frame for " + path);
+  return ImageFromFrame({lock.as<uint8_t>(), GlobalSize(frame.handle)});
+}
+
+void writeThroughModule(const Module& module, const FileType& type, const RgbImage& image,
+                        const std::string& path) {
+  const TypeSession session(module, type.index);
+  const uint32_t local = module.piLocalInit(type.index, kpl::pifWrite | kpl::pifVideo);
+  if (!local) throw Failure(type.name + ": no instance to write " + path);
+  struct Done {
+    const Module& m;
+    uint32_t type, local;
+    ~Done() { m.piLocalDone(type, local); }
+  } done{module, type.index, local};
+  const HostFrame frame(image);
+  kpl::FormatRecord format{};
+  format.flags = kpl::pifVideo;
+  format.frameCount = 1;
+  std::memcpy(&format.video, frame.address(), sizeof format.video);
+  if (module.piLocalSetFormat(type.index, local, &format) != kpl::kTrue)
+    throw Failure(type.name + " refused the format of a " + std::to_string(image.width()) + " x " +
+                  std::to_string(image.height()) + " 24-bit picture");
+  module.piLocalSetData(type.index, local, frame.address(), frame.bytes(), nullptr, 0);
+  EnsureParentDirectory(path);
+  std::vector<char> name = textOf(path);
+  if (module.piLocalSaveData(type.index, local, 0, name.data()) != kpl::kTrue)
+    throw Failure(type.name + " could not write " + path);
+}
+
+std::string patternsOf(const std::vector<FileType>& types, uint32_t direction) {
+  std::string list = "*.png";
+  for (const FileType& type : types)
+    if ((type.flags & kpl::pifVideo) && (type.flags & direction) && !type.pattern.empty())
+      list += " " + type.pattern;
+  return list;
+}
+
+}  // namespace
+
+int RunConvertCommand(std::span<const std::string> args) {
+  const ParsedArgs parsed = ParseArgs("convert", args, kOptions);
+  if (parsed.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (parsed.positionals.size() != 2)
+    throw UsageError("convert: name IN and OUT (see kplhost convert --help)");
+  const std::string& in = parsed.positionals[0];
+  const std::string& out = parsed.positionals[1];
+  const Module module(ResolveModulePath(parsed.value("module").value_or("rastunes")).string());
+  const std::vector<FileType> types = FileTypesOf(module);
+
+  const auto reader = PictureTypeFor(types, in, kpl::pifRead);
+  const auto writer = PictureTypeFor(types, out, kpl::pifWrite);
+  if (!reader && !isPng(in))
+    throw UsageError("convert: no file type reads '" + in +
+                     "' (patterns: " + patternsOf(types, kpl::pifRead) + ")");
+  if (!writer && !isPng(out))
+    throw UsageError("convert: no file type writes '" + out +
+                     "' (patterns: " + patternsOf(types, kpl::pifWrite) + ")");
+
+  const RgbImage image = reader ? readThroughModule(module, *reader, in) : ReadPng(in);
+  if (writer)
+    writeThroughModule(module, *writer, image, out);
+  else {
+    EnsureParentDirectory(out);
+    WritePng(out, image);
+  }
+  std::cout << in << " (" << (reader ? reader->name : "PNG") << ") -> " << out << " ("
+            << (writer ? writer->name : "PNG") << "), " << image.width() << " x " << image.height()
+            << "\n";
+  return 0;
+}
+
+}  // namespace kplhost
