@@ -10,6 +10,10 @@
 
 #include "kpl/support/frame24.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kpl {
 
 // Output pixels x0 to x1 (both included) of one row, taken from row `fromY` of `from`,
@@ -42,6 +46,26 @@ class RowPlan {
 };
 
 namespace row_spans_detail {
+// A copy of one run. Runs start anywhere in a row, so source and target are seldom aligned
+// alike; the library copy slows down badly for such pairs at these sizes, plain unaligned
+// sixteen-byte moves do not.
+inline void copyRun(uint8_t* __restrict to, const uint8_t* __restrict from, size_t bytes) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 64 <= bytes; i += 64) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 32));
+    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 48));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), v0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 16), v1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 32), v2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 48), v3);
+  }
+#endif
+  std::memcpy(to + i, from + i, bytes - i);
+}
+
 // Clips a run to the output row and to its source; false when nothing of it is left.
 inline bool clip(RowSpan& s, int32_t width) {
   const InputFrame24& from = *s.from;
@@ -55,6 +79,18 @@ inline bool clip(RowSpan& s, int32_t width) {
   s = {s.from, s.fromY, int32_t(fromX), int32_t(x0), int32_t(x1)};
   return true;
 }
+// True when runs first .. end - 1 together cover columns 0 to width - 1.
+inline bool covers(RowPlan& plan, size_t first, size_t end, int32_t width) {
+  std::array<std::pair<int32_t, int32_t>, 6> runs{};
+  size_t count = 0;
+  for (size_t i = first; i < end; ++i)
+    runs[count++] = {plan[i].x0, plan[i].x1};
+  std::sort(runs.begin(), runs.begin() + ptrdiff_t(count));
+  int64_t reach = 0;  // columns 0 .. reach - 1 are covered
+  for (size_t i = 0; i < count && runs[i].first <= reach; ++i)
+    reach = std::max<int64_t>(reach, int64_t(runs[i].second) + 1);
+  return reach >= width;
+}
 }  // namespace row_spans_detail
 
 // Writes every row y of `out` (the size of `base`) from the runs `planRow(y, plan)` lists.
@@ -65,25 +101,21 @@ void ComposeRows(OutputFrame24& out, const InputFrame24& base, PlanRow&& planRow
     RowPlan plan;
     planRow(y, plan);
     // Runs before the last one that covers the whole row would be painted over: skip them.
-    size_t first = 0;
-    bool covered = false;
-    size_t kept = 0;
+    size_t first = 0, kept = 0;
     for (size_t i = 0; i < plan.size(); ++i) {
       RowSpan s = plan[i];
       if (!row_spans_detail::clip(s, width)) continue;
-      plan[kept] = s;
-      if (s.x0 == 0 && s.x1 == width - 1) {
-        first = kept;
-        covered = true;
-      }
-      ++kept;
+      if (s.x0 == 0 && s.x1 == width - 1) first = kept;
+      plan[kept++] = s;
     }
+    // The base row is needed only where the runs leave gaps.
+    const bool covered = row_spans_detail::covers(plan, first, kept, width);
     uint8_t* row = out.row(y);
     if (!covered) std::memcpy(row, base.row(y), size_t(width) * 3);
     for (size_t i = first; i < kept; ++i) {
       const RowSpan& s = plan[i];
-      std::memcpy(row + size_t(s.x0) * 3, s.from->row(s.fromY) + size_t(s.fromX) * 3,
-                  size_t(s.x1 - s.x0 + 1) * 3);
+      row_spans_detail::copyRun(row + size_t(s.x0) * 3, s.from->row(s.fromY) + size_t(s.fromX) * 3,
+                                size_t(s.x1 - s.x0 + 1) * 3);
     }
   }
 }
