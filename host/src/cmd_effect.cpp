@@ -118,7 +118,7 @@ void printOutcome(const Module& module, const EffectJob& job, const EffectOutcom
   std::cout << "ran     " << TypeName(module, job.type) << " (type " << job.type << "), "
             << outcome.steps << (outcome.steps == 1 ? " step" : " steps") << ", length "
             << job.length << ", instance flags " << HexWord(job.instanceFlags) << "\nname    "
-            << outcome.instanceName << "\n";
+            << ForTerminal(outcome.instanceName) << "\n";
   for (size_t i = 0; i < outcome.savedLines.size(); ++i)
     std::cout << "saved   " << i << ": " << outcome.savedLines[i] << "\n";
 }

@@ -28,6 +28,22 @@ std::string TypeName(const Module& module, uint32_t type) {
   return ModuleText(module.piName(type));
 }
 
+std::string ForTerminal(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else if (byte < 0xA0) {
+      out += '?';
+    } else {  // Latin-1: the byte is the code point
+      out += char(0xC0 | byte >> 6);
+      out += char(0x80 | (byte & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string HexWord(uint32_t word) {
   char text[11];
   std::snprintf(text, sizeof text, "0x%08X", word);

@@ -14,6 +14,10 @@ std::string ModuleText(const char* text);
 
 std::string TypeName(const Module& module, uint32_t type);
 
+// A module text (code page 1252) for the terminal, in UTF-8: "Push (90\xB0)" becomes
+// "Push (90°)". Characters 0x80 to 0x9F, which differ from Latin-1, show as '?'.
+std::string ForTerminal(std::string_view text);
+
 // "0x10073E03" and the names of its bits, "pifVideo pifAudio ..."; bits without a name are
 // shown as hexadecimal.
 std::string HexWord(uint32_t word);
