@@ -81,14 +81,15 @@ inline bool clip(RowSpan& s, int32_t width) {
 }
 // True when runs first .. end - 1 together cover columns 0 to width - 1.
 inline bool covers(RowPlan& plan, size_t first, size_t end, int32_t width) {
-  std::array<std::pair<int32_t, int32_t>, 6> runs{};
-  size_t count = 0;
-  for (size_t i = first; i < end; ++i)
-    runs[count++] = {plan[i].x0, plan[i].x1};
-  std::sort(runs.begin(), runs.begin() + ptrdiff_t(count));
   int64_t reach = 0;  // columns 0 .. reach - 1 are covered
-  for (size_t i = 0; i < count && runs[i].first <= reach; ++i)
-    reach = std::max<int64_t>(reach, int64_t(runs[i].second) + 1);
+  for (bool grew = true; grew && reach < width;) {
+    grew = false;
+    for (size_t i = first; i < end; ++i)
+      if (plan[i].x0 <= reach && plan[i].x1 >= reach) {
+        reach = int64_t(plan[i].x1) + 1;
+        grew = true;
+      }
+  }
   return reach >= width;
 }
 }  // namespace row_spans_detail
