@@ -79,20 +79,36 @@ void slideOut(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b, 
         break;
       // Diagonals: every pixel once, from A where the condition holds, else from B.
       case 45:  // x > bx and y < ay: A(x - bx, y + by)
-        plan.addRow(b, y);
-        if (y < o.ay) plan.add(a, y + o.by, 1, o.bx + 1, X);
+        if (y < o.ay) {
+          plan.add(b, y, 0, 0, o.bx);
+          plan.add(a, y + o.by, 1, o.bx + 1, X);
+        } else {
+          plan.addRow(b, y);
+        }
         break;
       case 135:  // x < ax and y < ay: A(x + bx, y + by)
-        plan.addRow(b, y);
-        if (y < o.ay) plan.add(a, y + o.by, o.bx, 0, o.ax - 1);
+        if (y < o.ay) {
+          plan.add(a, y + o.by, o.bx, 0, o.ax - 1);
+          plan.add(b, y, o.ax, o.ax, X);
+        } else {
+          plan.addRow(b, y);
+        }
         break;
       case 225:  // x < ax and y > by: A(x + bx, y - by)
-        plan.addRow(b, y);
-        if (y > o.by) plan.add(a, y - o.by, o.bx, 0, o.ax - 1);
+        if (y > o.by) {
+          plan.add(a, y - o.by, o.bx, 0, o.ax - 1);
+          plan.add(b, y, o.ax, o.ax, X);
+        } else {
+          plan.addRow(b, y);
+        }
         break;
       case 315:  // x > bx and y > by: A(x - bx, y - by)
-        plan.addRow(b, y);
-        if (y > o.by) plan.add(a, y - o.by, 1, o.bx + 1, X);
+        if (y > o.by) {
+          plan.add(b, y, 0, 0, o.bx);
+          plan.add(a, y - o.by, 1, o.bx + 1, X);
+        } else {
+          plan.addRow(b, y);
+        }
         break;
     }
   });

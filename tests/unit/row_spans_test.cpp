@@ -68,6 +68,11 @@ TEST(ComposeRows, PaintsRunsInOrderOverTheBase) {
          p.add(f.a, y, 0, 2, 4), p.add(f.b, y, 1, 0, 2);
        },
        "b1 b2 a0 a1 a2"},  // b has three columns: the run is cut after b2
+      {"a gap between runs keeps the base",
+       [](Fixture& f, int32_t y, kpl::RowPlan& p) {
+         p.add(f.b, y, 1, 3, 4), p.add(f.b, y, 0, 0, 1);
+       },
+       "b0 b1 a2 b1 b2"},
       {"the later run wins",
        [](Fixture& f, int32_t y, kpl::RowPlan& p) { p.addRow(f.a, y), p.add(f.b, y, 0, 1, 2); },
        "a0 b0 b1 a3 a4"},

@@ -79,18 +79,26 @@ inline bool clip(RowSpan& s, int32_t width) {
   s = {s.from, s.fromY, int32_t(fromX), int32_t(x0), int32_t(x1)};
   return true;
 }
-// True when runs first .. end - 1 together cover columns 0 to width - 1.
-inline bool covers(RowPlan& plan, size_t first, size_t end, int32_t width) {
-  int64_t reach = 0;  // columns 0 .. reach - 1 are covered
-  for (bool grew = true; grew && reach < width;) {
-    grew = false;
-    for (size_t i = first; i < end; ++i)
-      if (plan[i].x0 <= reach && plan[i].x1 >= reach) {
-        reach = int64_t(plan[i].x1) + 1;
+// Calls gap(x0, x1) for every stretch of columns 0 to width - 1 that runs first .. end - 1
+// leave uncovered, left to right.
+template <class Gap>
+void forEachGap(RowPlan& plan, size_t first, size_t end, int32_t width, Gap&& gap) {
+  int64_t x = 0;  // columns before x are covered or handed to gap()
+  while (x < width) {
+    bool grew = false;
+    int64_t nextStart = width;  // the first run that starts beyond x
+    for (size_t i = first; i < end; ++i) {
+      if (plan[i].x0 <= x && plan[i].x1 >= x) {
+        x = int64_t(plan[i].x1) + 1;
         grew = true;
+      } else if (plan[i].x0 > x) {
+        nextStart = std::min<int64_t>(nextStart, plan[i].x0);
       }
+    }
+    if (grew) continue;
+    gap(int32_t(x), int32_t(nextStart - 1));
+    x = nextStart;
   }
-  return reach >= width;
 }
 }  // namespace row_spans_detail
 
@@ -109,10 +117,12 @@ void ComposeRows(OutputFrame24& out, const InputFrame24& base, PlanRow&& planRow
       if (s.x0 == 0 && s.x1 == width - 1) first = kept;
       plan[kept++] = s;
     }
-    // The base row is needed only where the runs leave gaps.
-    const bool covered = row_spans_detail::covers(plan, first, kept, width);
+    // The base row is copied only where the runs leave gaps.
     uint8_t* row = out.row(y);
-    if (!covered) std::memcpy(row, base.row(y), size_t(width) * 3);
+    const uint8_t* baseRow = base.row(y);
+    row_spans_detail::forEachGap(plan, first, kept, width, [&](int32_t x0, int32_t x1) {
+      std::memcpy(row + size_t(x0) * 3, baseRow + size_t(x0) * 3, size_t(x1 - x0 + 1) * 3);
+    });
     for (size_t i = first; i < kept; ++i) {
       const RowSpan& s = plan[i];
       row_spans_detail::copyRun(row + size_t(s.x0) * 3, s.from->row(s.fromY) + size_t(s.fromX) * 3,
