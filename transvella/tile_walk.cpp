@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry.hpp"
+#include "kpl/support/row_kernels.hpp"
 
 namespace kpl::transvella {
 namespace {
@@ -50,21 +51,36 @@ struct Cut {
   bool incoming;
 };
 
-// Writes rows y0 .. y0 + height - 1 from the cuts of their tile row.
+// Writes rows y0 .. y0 + height - 1 from the cuts of their tile row. Neighbouring tiles of
+// the same picture are one copy; where the copies would be short (many small tiles), one pass
+// picks every byte from either picture by a mask instead.
 void writeBand(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b, int32_t y0,
-               int32_t height, const std::vector<Cut>& cuts) {
+               int32_t height, const std::vector<Cut>& cuts, std::vector<Cut>& runs,
+               std::vector<uint8_t>& mask) {
+  runs.clear();
+  for (const Cut& cut : cuts) {
+    if (!runs.empty() && runs.back().incoming == cut.incoming)
+      runs.back().x1 = cut.x1;
+    else
+      runs.push_back(cut);
+  }
+  const size_t bytes = size_t(a.width()) * 3;
+  constexpr size_t kShortRunBytes = 48;
+  if (runs.size() * kShortRunBytes > bytes) {
+    mask.resize(bytes);
+    for (const Cut& run : runs)
+      std::memset(mask.data() + size_t(run.x0) * 3, run.incoming ? 0xFF : 0,
+                  size_t(run.x1 - run.x0 + 1) * 3);
+    for (int32_t y = y0; y < y0 + height; ++y)
+      SelectRow(out.row(y), a.row(y), b.row(y), mask.data(), bytes);
+    return;
+  }
   for (int32_t y = y0; y < y0 + height; ++y) {
     uint8_t* row = out.row(y);
-    size_t i = 0;
-    while (i < cuts.size()) {
-      // Neighbouring tiles of the same picture are one copy.
-      size_t j = i;
-      while (j + 1 < cuts.size() && cuts[j + 1].incoming == cuts[i].incoming)
-        ++j;
-      const uint8_t* from = (cuts[i].incoming ? b : a).row(y);
-      const size_t start = size_t(cuts[i].x0) * 3;
-      std::memcpy(row + start, from + start, size_t(cuts[j].x1 - cuts[i].x0 + 1) * 3);
-      i = j + 1;
+    for (const Cut& run : runs) {
+      const size_t start = size_t(run.x0) * 3;
+      std::memcpy(row + start, (run.incoming ? b : a).row(y) + start,
+                  size_t(run.x1 - run.x0 + 1) * 3);
     }
   }
 }
@@ -87,7 +103,8 @@ void TileGeometry::draw(OutputFrame24& out, const InputFrame24& a, const InputFr
   const int64_t N = columns, M = rows, T = N * M;
   const long double lp = p;
   int64_t h = 0;  // carried from tile to tile
-  std::vector<Cut> cuts;
+  std::vector<Cut> cuts, runs;
+  std::vector<uint8_t> mask;
   for (int64_t y = 0, r = 1; y <= H - th; y += th, ++r) {
     const int64_t height = (2 * th + y > H) ? H - y : th;
     cuts.clear();
@@ -98,7 +115,7 @@ void TileGeometry::draw(OutputFrame24& out, const InputFrame24& a, const InputFr
       const bool incoming = static_cast<long double>(h) / T <= lp;
       cuts.push_back({int32_t(x), int32_t(x + width - 1), incoming});
     }
-    writeBand(out, a, b, int32_t(y), int32_t(height), cuts);
+    writeBand(out, a, b, int32_t(y), int32_t(height), cuts, runs, mask);
   }
 }
 
