@@ -1,7 +1,8 @@
 #pragma once
 // Output frames composed row by row from runs of other frames' rows: the form every moving
-// transition takes (a picture shifted by an offset beside another one). Each output row is
-// written once per run with plain copies, so a step costs about one frame copy.
+// transition takes (a picture shifted by an offset beside another one). Each output pixel is
+// written by plain copies of whole runs, once where runs do not overlap, so a step costs
+// about one frame copy.
 #include <algorithm>
 #include <array>
 #include <cstdint>
