@@ -1,6 +1,8 @@
 // Curtain Slide: the picture splits at t = Trunc(E / 2) into two halves that move apart or
 // together, over columns (DEGREE 0, E = X) or rows (DEGREE 90, E = Y). Source column or row t
 // sits at the inner edge of each half, so with an odd E the second half is one off.
+#include <algorithm>
+
 #include "geometry.hpp"
 #include "kpl/support/row_spans.hpp"
 

@@ -1,5 +1,5 @@
 // Push: both pictures move together by one offset n; the column or row n shows the incoming
-// picture.
+// picture. Columns are listed left to right, each once.
 #include "geometry.hpp"
 #include "kpl/support/row_spans.hpp"
 
@@ -17,15 +17,15 @@ void PushGeometry::draw(OutputFrame24& out, const InputFrame24& a, const InputFr
     case 0: {  // right: A(x - n) from column n on, B(X - n + x) up to column n
       const int32_t n = Trunc(X * lp);
       ComposeRows(out, a, [&](int32_t y, RowPlan& plan) {
-        plan.add(a, y, 0, n, X);
         plan.add(b, y, X - n, 0, n);
+        plan.add(a, y, 1, n + 1, X);
       });
       break;
     }
     case 180: {  // left: A(X - n + x) up to column n, B(x - n) from column n on
       const int32_t n = Trunc((1.0L - lp) * X);
       ComposeRows(out, a, [&](int32_t y, RowPlan& plan) {
-        plan.add(a, y, X - n, 0, n);
+        plan.add(a, y, X - n, 0, n - 1);
         plan.add(b, y, 0, n, X);
       });
       break;

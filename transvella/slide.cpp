@@ -61,12 +61,12 @@ void slideOut(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b, 
   const int32_t X = a.width() - 1, Y = a.height() - 1;
   ComposeRows(out, a, [&](int32_t y, RowPlan& plan) {
     switch (degree) {
-      case 0:  // A(x - bx) from column bx on, then B up to column bx
-        plan.add(a, y, 0, o.bx, X);
+      case 0:  // B up to column bx, A(x - bx) after it
         plan.add(b, y, 0, 0, o.bx);
+        plan.add(a, y, 1, o.bx + 1, X);
         break;
-      case 180:  // A(X - ax + x) up to column ax, then B from column ax on
-        plan.add(a, y, X - o.ax, 0, o.ax);
+      case 180:  // A(X - ax + x) before column ax, B from column ax on
+        plan.add(a, y, X - o.ax, 0, o.ax - 1);
         plan.add(b, y, o.ax, o.ax, X);
         break;
       case 90:  // A(Y - ay + y) up to row ay, then B from row Y - by on

@@ -49,8 +49,10 @@ class RowPlan {
 namespace row_spans_detail {
 // A copy of one run. Runs start anywhere in a row, so source and target are seldom aligned
 // alike; the library copy slows down badly for such pairs at these sizes, plain unaligned
-// sixteen-byte moves do not.
+// sixteen-byte moves do not. Pairs aligned alike keep the library copy.
 inline void copyRun(uint8_t* __restrict to, const uint8_t* __restrict from, size_t bytes) {
+  if ((reinterpret_cast<uintptr_t>(to) - reinterpret_cast<uintptr_t>(from)) % 64 == 0)
+    return void(std::memcpy(to, from, bytes));
   size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 64 <= bytes; i += 64) {
@@ -118,17 +120,35 @@ void ComposeRows(OutputFrame24& out, const InputFrame24& base, PlanRow&& planRow
       if (s.x0 == 0 && s.x1 == width - 1) first = kept;
       plan[kept++] = s;
     }
-    // The base row is copied only where the runs leave gaps.
     uint8_t* row = out.row(y);
     const uint8_t* baseRow = base.row(y);
-    row_spans_detail::forEachGap(plan, first, kept, width, [&](int32_t x0, int32_t x1) {
-      std::memcpy(row + size_t(x0) * 3, baseRow + size_t(x0) * 3, size_t(x1 - x0 + 1) * 3);
-    });
-    for (size_t i = first; i < kept; ++i) {
-      const RowSpan& s = plan[i];
+    auto copyBase = [&](int64_t x0, int64_t x1) {
+      if (x0 <= x1)
+        std::memcpy(row + size_t(x0) * 3, baseRow + size_t(x0) * 3, size_t(x1 - x0 + 1) * 3);
+    };
+    auto copy = [&](const RowSpan& s) {
       row_spans_detail::copyRun(row + size_t(s.x0) * 3, s.from->row(s.fromY) + size_t(s.fromX) * 3,
                                 size_t(s.x1 - s.x0 + 1) * 3);
+    };
+    // Runs side by side from left to right: one sweep, every pixel written once, in order.
+    bool sideBySide = true;
+    for (size_t i = first + 1; i < kept && sideBySide; ++i)
+      sideBySide = plan[i].x0 > plan[i - 1].x1;
+    if (sideBySide) {
+      int64_t x = 0;
+      for (size_t i = first; i < kept; ++i) {
+        copyBase(x, int64_t(plan[i].x0) - 1);
+        copy(plan[i]);
+        x = int64_t(plan[i].x1) + 1;
+      }
+      copyBase(x, width - 1);
+      continue;
     }
+    // Otherwise the base row where the runs leave gaps, then the runs in painting order.
+    row_spans_detail::forEachGap(plan, first, kept, width,
+                                 [&](int32_t x0, int32_t x1) { copyBase(x0, x1); });
+    for (size_t i = first; i < kept; ++i)
+      copy(plan[i]);
   }
 }
 
