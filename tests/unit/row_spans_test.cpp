@@ -73,6 +73,11 @@ TEST(ComposeRows, PaintsRunsInOrderOverTheBase) {
          p.add(f.b, y, 1, 3, 4), p.add(f.b, y, 0, 0, 1);
        },
        "b0 b1 a2 b1 b2"},
+      {"runs side by side, left to right, around a gap",
+       [](Fixture& f, int32_t y, kpl::RowPlan& p) {
+         p.add(f.b, y, 1, 0, 1), p.add(f.a, y, 0, 3, 4);
+       },
+       "b1 b2 a2 a0 a1"},
       {"the later run wins",
        [](Fixture& f, int32_t y, kpl::RowPlan& p) { p.addRow(f.a, y), p.add(f.b, y, 0, 1, 2); },
        "a0 b0 b1 a3 a4"},
