@@ -34,16 +34,11 @@ int64_t serpentine(int32_t degree, int64_t r, int64_t c, int64_t N, int64_t M, i
 }
 
 // Chessboard order: the odd serpentine numbers first (1 to ceil(T / 2)), the even ones after.
-// Each value is a sum of halves, exact for every number that occurs.
+// Each order is a sum of halves that are whole numbers ((h - 1) / 2 for odd h, h / 2 for even
+// h, (T + 1) / 2 or T / 2 by the parity of T), so integer arithmetic gives it exactly.
 int64_t chessboardOrder(int64_t h, int64_t T) {
-  long double k;
-  if (h % 2 != 0)
-    k = (h - 1) / 2.0L + 1;
-  else if (T % 2 != 0)
-    k = (T + 1) / 2.0L + h / 2.0L;
-  else
-    k = T / 2.0L + h / 2.0L;
-  return static_cast<int64_t>(k);
+  if (h % 2 != 0) return (h - 1) / 2 + 1;
+  return (T % 2 != 0 ? (T + 1) / 2 : T / 2) + h / 2;
 }
 
 struct Cut {
@@ -71,11 +66,11 @@ void writeBand(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b,
     for (const Cut& run : runs)
       std::memset(mask.data() + size_t(run.x0) * 3, run.incoming ? 0xFF : 0,
                   size_t(run.x1 - run.x0 + 1) * 3);
-    for (int32_t y = y0; y < y0 + height; ++y)
+    for (int32_t y = y0 + height - 1; y >= y0; --y)  // in memory order
       SelectRow(out.row(y), a.row(y), b.row(y), mask.data(), bytes);
     return;
   }
-  for (int32_t y = y0; y < y0 + height; ++y) {
+  for (int32_t y = y0 + height - 1; y >= y0; --y) {  // in memory order
     uint8_t* row = out.row(y);
     for (const Cut& run : runs) {
       const size_t start = size_t(run.x0) * 3;

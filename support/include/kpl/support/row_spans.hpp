@@ -109,7 +109,7 @@ void forEachGap(RowPlan& plan, size_t first, size_t end, int32_t width, Gap&& ga
 template <class PlanRow>
 void ComposeRows(OutputFrame24& out, const InputFrame24& base, PlanRow&& planRow) {
   const int32_t width = base.width();
-  for (int32_t y = 0; y < base.height(); ++y) {
+  for (int32_t y = base.height() - 1; y >= 0; --y) {  // in memory order
     RowPlan plan;
     planRow(y, plan);
     // Runs before the last one that covers the whole row would be painted over: skip them.
