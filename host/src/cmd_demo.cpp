@@ -1,5 +1,6 @@
 // kplhost demo: the typical job on built-in material, so a new user sees the system work with
 // one command. Every run is a row of the table below; a new effect is one more row.
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -23,8 +24,9 @@ namespace {
 constexpr std::string_view kUsage = R"(Usage: kplhost demo [--out DIR]
 
 Runs the typical job on built-in material (three 320x240 pictures and a 2-second 440 Hz
-tone): a fade in, a cross fade and a wipe of the pictures and a blue-screen key of a
-subject over one of them, shown on one contact sheet with a row per effect, and a fade
+tone): a fade in, a cross fade and a wipe of the pictures, a blue-screen key of a subject
+over one of them and the transitions from one picture to the other (push, slide, curtain
+slide, chessboard, snake wipe), shown on one contact sheet with a row per effect, and a fade
 in of the tone, written as a WAV file. The modules are found next
 to kplhost. The material itself is written too, for trying `kplhost effect` on.
 
@@ -44,6 +46,7 @@ struct DemoRun {
   uint32_t flags;           // for piLocalInit
   Material first;
   Material second = Material::kNone;
+  std::array<std::string_view, 3> settings = {};  // lines 0, 1, 2 for piLocalLoadData
 };
 
 using kpl::pifAtStart, kpl::pifAudio, kpl::pifOneClip, kpl::pifTwoClips, kpl::pifVideo;
@@ -56,6 +59,41 @@ constexpr DemoRun kDemoRuns[] = {
      Material::kCheckerGradient},
     {"Blue-screen key", "pannikel", "Blue-Screen", pifVideo | pifTwoClips,
      Material::kCheckerGradient, Material::kBlueScreenSubject},
+    {"Push (90\xB0)",
+     "transvella",
+     "Push",
+     pifVideo,
+     Material::kColourBars,
+     Material::kCheckerGradient,
+     {"DEGREE=90"}},
+    {"Slide In (45\xB0)",
+     "transvella",
+     "Slide",
+     pifVideo,
+     Material::kColourBars,
+     Material::kCheckerGradient,
+     {"DEGREE=45", "REVERSE=0"}},
+    {"Curtain Slide Out (Hor.)",
+     "transvella",
+     "Curtain Slide",
+     pifVideo,
+     Material::kColourBars,
+     Material::kCheckerGradient,
+     {"DEGREE=0", "REVERSE=0"}},
+    {"Chessboard (0\xB0,8x6)",
+     "transvella",
+     "Chessboard",
+     pifVideo,
+     Material::kColourBars,
+     Material::kCheckerGradient,
+     {"DEGREE=0", "WIDTH=8", "HEIGHT=6"}},
+    {"Snake Wipe (270\xB0,8x6)",
+     "transvella",
+     "Snake Wipe",
+     pifVideo,
+     Material::kColourBars,
+     Material::kCheckerGradient,
+     {"DEGREE=270", "WIDTH=8", "HEIGHT=6"}},
 };
 
 constexpr int32_t kPictureWidth = 320, kPictureHeight = 240, kVideoSteps = 8;
@@ -111,6 +149,8 @@ EffectJob jobFor(const Module& module, const DemoRun& run) {
   job.type = ResolveType(module, run.type);
   job.instanceFlags = run.flags;
   job.progressLabel = std::string(run.label);
+  for (std::string_view line : run.settings)
+    if (!line.empty()) job.settingsLines.emplace_back(line);
   return job;
 }
 

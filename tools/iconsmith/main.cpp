@@ -8,9 +8,11 @@
 
 namespace iconsmith {
 std::vector<Icon> PannikelArt();
+std::vector<Icon> TransvellaArt();
 
 std::vector<Icon> ArtOf(const std::string& module) {
   if (module == "pannikel") return PannikelArt();
+  if (module == "transvella") return TransvellaArt();
   return {};
 }
 }  // namespace iconsmith

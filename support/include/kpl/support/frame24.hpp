@@ -65,11 +65,12 @@ class OutputFrame24 {
 };
 
 // Applies `rowStep(out, a, bytes)` or `rowStep(out, a, b, bytes)` to every row of the picture,
-// where `bytes` covers the pixels of a row (3 x width) and not its padding.
+// where `bytes` covers the pixels of a row (3 x width) and not its padding. Rows are taken in
+// the order they lie in memory (the bottom row first), which keeps every stream ascending.
 template <class RowStep>
 void ForEachRow(OutputFrame24& out, const InputFrame24& a, RowStep&& rowStep) {
   const size_t bytes = size_t(a.width()) * 3;
-  for (int32_t y = 0; y < a.height(); ++y)
+  for (int32_t y = a.height() - 1; y >= 0; --y)
     rowStep(out.row(y), a.row(y), bytes);
 }
 
@@ -77,7 +78,7 @@ template <class RowStep>
 void ForEachRow(OutputFrame24& out, const InputFrame24& a, const InputFrame24& b,
                 RowStep&& rowStep) {
   const size_t bytes = size_t(a.width()) * 3;
-  for (int32_t y = 0; y < a.height(); ++y)
+  for (int32_t y = a.height() - 1; y >= 0; --y)
     rowStep(out.row(y), a.row(y), b.row(y), bytes);
 }
 

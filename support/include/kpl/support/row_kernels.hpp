@@ -51,4 +51,21 @@ inline void CrossRow(uint8_t* __restrict out, const uint8_t* __restrict a,
   scalar(i, bytes);
 }
 
+// out = b where the mask byte is 0xFF, a where it is 0, for every byte.
+inline void SelectRow(uint8_t* __restrict out, const uint8_t* __restrict a,
+                      const uint8_t* __restrict b, const uint8_t* __restrict mask, size_t bytes) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= bytes; i += 16) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i vm = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_or_si128(_mm_and_si128(vm, vb), _mm_andnot_si128(vm, va)));
+  }
+#endif
+  for (; i < bytes; ++i)
+    out[i] = uint8_t((b[i] & mask[i]) | (a[i] & ~mask[i]));
+}
+
 }  // namespace kpl
