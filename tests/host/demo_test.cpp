@@ -33,8 +33,8 @@ TEST(DemoTest, WritesASheetAndASoundThePeersRead) {
   ASSERT_EQ(geometry.size(), 3u);
   EXPECT_EQ(geometry[0], "PNG");
   EXPECT_GE(std::stoi(geometry[1]), 8 * 320) << "8 steps side by side";
-  EXPECT_GE(std::stoi(geometry[2]), 4 * 240) << "one row per effect";
-  EXPECT_NE(result.out.find("(contact sheet: 4 effects, 8 steps each)"), std::string::npos)
+  EXPECT_GE(std::stoi(geometry[2]), 9 * 240) << "one row per effect";
+  EXPECT_NE(result.out.find("(contact sheet: 9 effects, 8 steps each)"), std::string::npos)
       << result.out;
   EXPECT_EQ(RunCommand({identify, "-format", "%m %wx%h", dir / "show/blue-screen-subject.png"}).out,
             "PNG 320x240");

@@ -164,8 +164,8 @@ TEST_F(TransvellaEffectTest, DemoSheetHasARowPerTransition) {
   const CommandResult result = RunKplhost({"demo", "--out", dir / "show"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const RgbImage sheet = ReadPng(dir / "show/sheet.png");
-  EXPECT_GE(sheet.height(), 7 * 240) << "fade in, cross fade and five transitions";
-  EXPECT_NE(result.out.find("7 effects"), std::string::npos) << result.out;
+  EXPECT_GE(sheet.height(), 9 * 240) << "four effects and five transitions";
+  EXPECT_NE(result.out.find("9 effects"), std::string::npos) << result.out;
 }
 
 }  // namespace
