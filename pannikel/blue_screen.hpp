@@ -36,8 +36,8 @@ struct KeyBounds {
 KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance);
 
 // Ways through a row, each wider than the one before: pixel by pixel, five pixels per vector,
-// ten pixels per vector pair.
-enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs };
+// ten pixels per vector pair, twenty-one pixels per vector with mask registers.
+enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs, kMaskedRuns };
 // The widest way this processor offers.
 KeyPath WidestKeyPath();
 

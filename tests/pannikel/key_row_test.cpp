@@ -67,6 +67,8 @@ TEST(KeyRow, MatchesThePlainRuleOnEveryRowLength) {
     paths.push_back(kpl::pannikel::KeyPath::kRuns);
   if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kRunPairs)
     paths.push_back(kpl::pannikel::KeyPath::kRunPairs);
+  if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kMaskedRuns)
+    paths.push_back(kpl::pannikel::KeyPath::kMaskedRuns);
   for (const auto path : paths)
     for (const KeyBounds& k : boundsList) {
       for (size_t pixels = 0; pixels <= 70; ++pixels) {
