@@ -29,8 +29,9 @@ struct PcxFile {
     std::copy(headerPalette.begin(), headerPalette.end(), b.begin() + 16);
     b[65] = planes;
     PutLe16(b, 66, bytesPerLine);
-    b.insert(b.end(), data.begin(), data.end());
-    b.insert(b.end(), trailer.begin(), trailer.end());
+    b.resize(128 + data.size() + trailer.size());
+    std::copy(data.begin(), data.end(), b.begin() + 128);
+    std::copy(trailer.begin(), trailer.end(), b.begin() + 128 + data.size());
     return b;
   }
 };

@@ -49,16 +49,6 @@ Picture FromPng(const std::string& file) {
   });
 }
 
-void ToPng(const Picture& p, const std::string& file) {
-  kplhost::RgbImage image(p.width, p.height);
-  for (int32_t y = 0; y < p.height; ++y)
-    for (int32_t x = 0; x < p.width; ++x) {
-      const Bgr c = p.at(x, y);
-      image.at(x, y) = {c.red, c.green, c.blue};
-    }
-  kplhost::WritePng(file, image);
-}
-
 // Counts the pixels that break the rule, reporting the first.
 int Mismatches(const Picture& ours, const Picture& theirs, Rule rule) {
   EXPECT_EQ(ours.width, theirs.width);

@@ -30,9 +30,10 @@ struct TgaFile {
     PutLe16(b, 14, height);
     b[16] = depth;
     b[17] = descriptor;
-    b.insert(b.end(), id.begin(), id.end());
-    b.insert(b.end(), map.begin(), map.end());
-    b.insert(b.end(), pixels.begin(), pixels.end());
+    b.resize(18 + id.size() + map.size() + pixels.size());
+    auto at = std::copy(id.begin(), id.end(), b.begin() + 18);
+    at = std::copy(map.begin(), map.end(), at);
+    std::copy(pixels.begin(), pixels.end(), at);
     return b;
   }
 };
