@@ -2,6 +2,7 @@
 // visited row by row from the top-left while they fit; the last tile of a row and the tiles of
 // the last row reach the edges. A tile shows the incoming picture once its order, as a share
 // of N x M, is at most p.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -107,7 +108,10 @@ void TileGeometry::draw(OutputFrame24& out, const InputFrame24& a, const InputFr
       const int64_t width = (2 * tw + x > W) ? W - x : tw;
       h = serpentine(degree, r, c, N, M, h);
       if (order == Order::kChessboard) h = chessboardOrder(h, T);
-      const bool incoming = static_cast<long double>(h) / T <= lp;
+      // Extra tiles of a row or column that N or M does not divide can be numbered beyond T;
+      // they switch with the last tile, so the transition still ends on the incoming picture.
+      const int64_t shownAt = std::min(h, T);
+      const bool incoming = static_cast<long double>(shownAt) / T <= lp;
       cuts.push_back({int32_t(x), int32_t(x + width - 1), incoming});
     }
     writeBand(out, a, b, int32_t(y), int32_t(height), cuts, runs, mask);

@@ -148,6 +148,19 @@ TEST_F(Tiles, ExtraTilesOfARowShareNumbers) {
   EXPECT_EQ(steps[1], Showing(100, 1, [](int x, int) { return x >= 90; }));
 }
 
+TEST_F(Tiles, ExtraTilesNumberedBeyondTheLastSwitchAtTheEnd) {
+  // W = 100, N = 30, DEGREE 270 with one row: the three extra tiles get 31, 32 and 33, above
+  // T = 30. They wait until the end like the last tile, but the transition must still end on
+  // the whole incoming picture.
+  for (uint32_t type : {kSnakeWipe, kChessboard}) {
+    SCOPED_TRACE(type);
+    const auto steps = TileRun(*this, type, {"DEGREE=270", "WIDTH=30", "HEIGHT=1"}, 100, 1, 3);
+    EXPECT_EQ(steps[2], Unmoved('B', 100, 1));
+    if (type == kSnakeWipe)  // p = 0.5 shows tiles 1 to 15, none of the extra ones
+      EXPECT_EQ(steps[1], Showing(100, 1, [](int x, int) { return x < 45; }));
+  }
+}
+
 TEST_F(Tiles, TilesOfNoSizeLeaveTheFirstPicture) {
   struct Case {
     int columns, rows;
