@@ -1,9 +1,9 @@
 #include "wipe.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "kpl/support/frame24.hpp"
+#include "kpl/support/row_spans.hpp"
 #include "kpl/support/settings_line.hpp"
 
 namespace kpl::pannikel {
@@ -67,15 +67,10 @@ bool WipeStep(WipeBlock& block) {
   if (!out) return false;
 
   // Each row: the first frame's pixels with the region's run taken from the second frame.
-  const size_t rowBytes = size_t(first.width()) * 3;
-  for (int32_t y = 0; y < first.height(); ++y) {
-    uint8_t* target = out.row(y);
+  ComposeRows(out, first, [&](int32_t y, RowPlan& plan) {
     const ColumnSpan run = region ? region->columns(y) : ColumnSpan{0, 0};
-    const size_t from = size_t(run.first) * 3, to = from + size_t(run.count) * 3;
-    std::memcpy(target, first.row(y), from);
-    if (to > from) std::memcpy(target + from, second->row(y) + from, to - from);
-    std::memcpy(target + to, first.row(y) + to, rowBytes - to);
-  }
+    if (run.count > 0) plan.add(*second, y, run.first, run.first, run.first + run.count - 1);
+  });
   block.result = out.release();
   return true;
 }
