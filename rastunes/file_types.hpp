@@ -39,7 +39,8 @@ struct PictureFormat {
   std::span<const uint16_t> saverDepths;
   std::optional<PictureSize> (*readHeader)(const char* path) = nullptr;
   uint32_t (*readPicture)(const char* path) = nullptr;
-  bool (*writePicture)(const char* path, uint32_t frame24) = nullptr;
+  // Writes a 24-bit frame of `bytes` bytes.
+  bool (*writePicture)(const char* path, const void* frame24, uint64_t bytes) = nullptr;
 };
 
 // The calls of a single-image type over its format.

@@ -15,7 +15,7 @@ std::optional<PictureSize> ReadPcxHeader(const char* path);
 // A new 24-bit frame, or 0.
 uint32_t ReadPcxPicture(const char* path);
 // Writes the 24-bit frame `frame24` (a handle) as a 24-bit three-plane file.
-bool WritePcxPicture(const char* path, uint32_t frame24);
+bool WritePcxPicture(const char* path, const void* frame24, uint64_t bytes);
 
 // Run-length codes one plane line: runs of at most 63 equal bytes, a run longer than 1 or a
 // single byte of 0xC0 or above as a count byte and the value, any other byte as itself.

@@ -46,9 +46,9 @@ uint8_t storedComponent(uint8_t c) {
 
 }  // namespace
 
-bool WritePcxPicture(const char* path, uint32_t frame24) {
+bool WritePcxPicture(const char* path, const void* frame24, uint64_t bytes) {
   BitmapObject picture;
-  if (!picture.assignHandle(BitmapFromFrame(frame24))) return false;
+  if (!picture.assignHandle(BitmapFromFrame24(frame24, bytes))) return false;
   const int32_t width = picture.width(), height = picture.height();
   if (width > 65536 || height > 65536) return false;  // the header holds width - 1 in 16 bits
 

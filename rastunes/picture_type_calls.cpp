@@ -53,9 +53,15 @@ bool Save(const Instance& i, int32_t mode, const char* path, const PictureFormat
   if (mode != 0 || !path || !block.frame) return false;
   // A host that saves after its format was refused gets the same answer again.
   if (!AcceptsPictureFormat(FormatFromCopy(block.format), format.saverDepths)) return false;
+  // A frame that already is 24-bit is written from where it lies; others go through a copy.
+  if (IsFrame24(block.frame)) {
+    const uint64_t bytes = ReadHeader(block.frame).size + ImageBytes(block.frame);
+    if (bytes <= kMaxGlobalBlockBytes) return format.writePicture(path, block.frame, bytes);
+  }
   OwnedBlock copy(ToFrame24(block.frame));
   if (!copy) return false;
-  return format.writePicture(path, copy.get());
+  BlockLock lock(copy.get());
+  return lock && format.writePicture(path, lock.get(), GlobalSize(copy.get()));
 }
 
 }  // namespace kpl::rastunes::picture_calls

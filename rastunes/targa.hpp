@@ -15,6 +15,6 @@ inline constexpr size_t kTargaIdBytes = sizeof kTargaSignature;  // 35, terminat
 
 std::optional<PictureSize> ReadTargaHeader(const char* path);
 uint32_t ReadTargaPicture(const char* path);
-bool WriteTargaPicture(const char* path, uint32_t frame24);
+bool WriteTargaPicture(const char* path, const void* frame24, uint64_t bytes);
 
 }  // namespace kpl::rastunes

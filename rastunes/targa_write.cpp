@@ -9,9 +9,9 @@
 
 namespace kpl::rastunes {
 
-bool WriteTargaPicture(const char* path, uint32_t frame24) {
+bool WriteTargaPicture(const char* path, const void* frame24, uint64_t bytes) {
   BitmapObject picture;
-  if (!picture.assignHandle(BitmapFromFrame(frame24))) return false;
+  if (!picture.assignHandle(BitmapFromFrame24(frame24, bytes))) return false;
   const int32_t width = picture.width(), height = picture.height();
   if (width > 65535 || height > 65535) return false;  // the header holds 16-bit sizes
 

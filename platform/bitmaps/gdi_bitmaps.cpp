@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../common/handle_table.hpp"
+#include "../common/recycled_storage.hpp"
 #include "kpl/platform/bitmaps.h"
 #include "sections.hpp"
 
@@ -16,17 +17,13 @@ namespace {
 // Larger pictures than this are refused instead of allocated.
 constexpr uint64_t kMaxBitmapBytes = uint64_t{1} << 31;
 
-struct FreeDeleter {
-  void operator()(uint8_t* p) const { std::free(p); }
-};
-
 struct Bitmap {
   int32_t width = 0;
   int32_t height = 0;
   uint16_t bitsPerPixel = 0;
-  bool section = false;                           // rows reachable by the caller
-  int64_t stride = 0;                             // bytes per stored row
-  std::unique_ptr<uint8_t, FreeDeleter> storage;  // rows, bottom row first
+  bool section = false;                        // rows reachable by the caller
+  int64_t stride = 0;                          // bytes per stored row
+  kpl::platform::StoragePtr<uint8_t> storage;  // rows, bottom row first
   std::vector<RGBQUAD> colours;
   uint8_t* row(int64_t index) const { return storage.get() + size_t(index * stride); }
 };
@@ -64,9 +61,9 @@ bool makeBitmap(Bitmap& b, int32_t width, int32_t height, uint16_t bitsPerPixel,
   const int64_t stride = strideFor(width, bitsPerPixel, section ? 4 : 2);
   const uint64_t bytes = uint64_t(stride) * uint64_t(height);
   if (bytes > kMaxBitmapBytes) return false;
-  // calloc hands out fresh zero pages without touching them.
-  b.storage.reset(
-      static_cast<uint8_t*>(rows == Rows::kZeroed ? std::calloc(1, bytes) : std::malloc(bytes)));
+  b.storage = kpl::platform::StoragePtr<uint8_t>(
+      static_cast<uint8_t*>(kpl::platform::AllocateStorage(size_t(bytes), rows == Rows::kZeroed)),
+      {size_t(bytes)});
   if (!b.storage) return false;
   b.width = width;
   b.height = height;

@@ -1,18 +1,14 @@
 // Global memory blocks in the process-wide handle table.
-#include <cstdlib>
 #include <memory>
 
 #include "../common/handle_table.hpp"
+#include "../common/recycled_storage.hpp"
 #include "kpl/platform/memory.h"
 
 namespace {
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-
 struct Block {
-  std::unique_ptr<std::byte, FreeDeleter> data;
+  kpl::platform::StoragePtr<std::byte> data;
   size_t bytes = 0;
   uint32_t flags = 0;
   uint32_t locks = 0;
@@ -31,12 +27,11 @@ extern "C" {
 
 uint32_t GlobalAlloc(uint32_t flags, size_t bytes) {
   if (bytes > kMaxGlobalBlockBytes) return 0;
-  // calloc hands out fresh zero pages without touching them, which keeps big frames cheap.
-  const size_t storage = bytes == 0 ? 1 : bytes;
-  void* raw = (flags & GMEM_ZEROINIT) ? std::calloc(1, storage) : std::malloc(storage);
+  void* raw = kpl::platform::AllocateStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
   if (!raw) return 0;
-  return blocks().add(Block{std::unique_ptr<std::byte, FreeDeleter>(static_cast<std::byte*>(raw)),
-                            bytes, flags & (GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE), 0});
+  return blocks().add(
+      Block{kpl::platform::StoragePtr<std::byte>(static_cast<std::byte*>(raw), {bytes}), bytes,
+            flags & (GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE), 0});
 }
 
 void* GlobalLock(uint32_t handle) {

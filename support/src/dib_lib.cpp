@@ -380,15 +380,19 @@ uint32_t FrameFromBitmap(uint32_t bitmap, uint32_t palette) {
 
 uint32_t BitmapFromFrame(uint32_t frame) {
   BlockLock lock(frame);
-  if (!lock || !IsFrame24(lock.get())) return 0;
-  const BitmapInfoHeader h = ReadHeader(lock.get());
-  if (GlobalSize(frame) < h.size + ImageBytes(lock.get())) return 0;
+  return lock ? BitmapFromFrame24(lock.get(), GlobalSize(frame)) : 0;
+}
+
+uint32_t BitmapFromFrame24(const void* header, uint64_t bytes) {
+  if (!header || !IsFrame24(header)) return 0;
+  const BitmapInfoHeader h = ReadHeader(header);
+  if (bytes < h.size + ImageBytes(header)) return 0;
   ScreenContext screen;
   BITMAPINFOHEADER info;
-  std::memcpy(&info, lock.get(), sizeof info);
+  std::memcpy(&info, header, sizeof info);
   info.biSize = sizeof info;  // the pixels are found through the frame's own header size
-  return CreateDIBitmap(screen.get(), &info, CBM_INIT, lock.as<uint8_t>() + h.size, &info,
-                        DIB_RGB_COLORS);
+  return CreateDIBitmap(screen.get(), &info, CBM_INIT, static_cast<const uint8_t*>(header) + h.size,
+                        &info, DIB_RGB_COLORS);
 }
 
 }  // namespace kpl

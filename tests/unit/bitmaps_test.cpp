@@ -137,6 +137,31 @@ TEST_F(Bitmaps, BitmapFromFrameRefusesWhatIsNotAWhole24BitFrame) {
   EXPECT_EQ(kpl::BitmapFromFrame(lying.get()), 0u);
 }
 
+TEST_F(Bitmaps, BitmapFromFrame24ReadsAFrameInMemoryAndNoFurtherThanItsSize) {
+  // A 5 x 3 frame (rows padded to 16 bytes) in plain memory, not in a block.
+  constexpr int32_t kWidth = 5, kHeight = 3;
+  const uint64_t whole = 40 + kpl::RowBytes24(kWidth) * kHeight;
+  std::vector<uint8_t> frame(whole);
+  const kpl::BitmapInfoHeader h{40, kWidth, kHeight, 1, 24, 0, 0, 0, 0, 0, 0};
+  std::memcpy(frame.data(), &h, 40);
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x)
+      kpl::WritePixel24(frame.data(), x, y, kpl::ColourValue(uint8_t(40 * x), uint8_t(90 * y), 7));
+
+  const uint32_t bitmap = kpl::BitmapFromFrame24(frame.data(), whole);
+  ASSERT_NE(bitmap, 0u);
+  const kpl::OwnedBlock back(kpl::FrameFromBitmap(bitmap, 0));
+  DeleteObject(bitmap);
+  ASSERT_TRUE(back);
+  kpl::BlockLock b(back.get());
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x)
+      EXPECT_EQ(kpl::ReadPixel24(b.get(), x, y), kpl::ReadPixel24(frame.data(), x, y));
+
+  EXPECT_EQ(kpl::BitmapFromFrame24(frame.data(), whole - 1), 0u) << "the last row is cut short";
+  EXPECT_EQ(kpl::BitmapFromFrame24(nullptr, whole), 0u);
+}
+
 TEST_F(Bitmaps, TheBitmapObjectAddressesRowsFromTheTopAndConvertsFormats) {
   kpl::BitmapObject picture;
   ASSERT_TRUE(picture.setSize(3, 2, kpl::PixelFormat::k8Bit));

@@ -64,6 +64,40 @@ TEST_F(GlobalMemory, ZeroInitBlockIsZeroEvenWhereADirtyBlockLay) {
   GlobalUnlock(h);
 }
 
+TEST_F(GlobalMemory, LargeBlocksFreedDirtyComeBackZeroedAndExactlySized) {
+  // Picture-sized blocks, freed dirty one after another: whatever is reused, a zero-filled
+  // request reads as zero and every block keeps the size asked for.
+  const size_t sizes[] = {6220844, 6220800, size_t{1} << 20, 3u << 20, 6220844};
+  for (size_t round = 0; round < 3; ++round)
+    for (const size_t bytes : sizes) {
+      SCOPED_TRACE(testing::Message() << "round " << round << ", " << bytes << " bytes");
+      const uint32_t dirty = GlobalAlloc(GMEM_MOVEABLE, bytes);
+      ASSERT_NE(dirty, 0u);
+      EXPECT_EQ(GlobalSize(dirty), bytes);
+      std::memset(GlobalLock(dirty), 0xCD, bytes);
+      GlobalUnlock(dirty);
+      ASSERT_EQ(GlobalFree(dirty), 0u);
+
+      const uint32_t plain = GlobalAlloc(GMEM_MOVEABLE, bytes);  // may take the dirty one
+      ASSERT_NE(plain, 0u);
+      EXPECT_EQ(GlobalSize(plain), bytes);
+      std::memset(GlobalLock(plain), 0xEF, bytes);
+      GlobalUnlock(plain);
+      const uint32_t zeroed = GlobalAlloc(GHND, bytes);
+      ASSERT_NE(zeroed, 0u);
+      EXPECT_EQ(GlobalSize(zeroed), bytes);
+      const auto* p = static_cast<const uint8_t*>(GlobalLock(zeroed));
+      ASSERT_NE(p, nullptr);
+      size_t nonzero = 0;
+      for (size_t i = 0; i < bytes; ++i)
+        nonzero += p[i] != 0;
+      EXPECT_EQ(nonzero, 0u);
+      GlobalUnlock(zeroed);
+      EXPECT_EQ(GlobalFree(plain), 0u);
+      EXPECT_EQ(GlobalFree(zeroed), 0u);
+    }
+}
+
 TEST_F(GlobalMemory, MovableBlockCountsLocksAndUnlockAnswersWhatRemains) {
   const uint32_t h = Alloc(GMEM_MOVEABLE, 16);
   ASSERT_NE(h, 0u);

@@ -97,5 +97,7 @@ uint32_t FrameFromBitmap(uint32_t bitmap, uint32_t palette);
 // A device-dependent bitmap compatible with the screen, holding the pixels of a 24-bit frame;
 // 0 for anything else.
 uint32_t BitmapFromFrame(uint32_t frame);
+// The same for a 24-bit frame in memory of `bytes` bytes.
+uint32_t BitmapFromFrame24(const void* header, uint64_t bytes);
 
 }  // namespace kpl
