@@ -156,8 +156,9 @@ TEST_F(Tiles, ExtraTilesNumberedBeyondTheLastSwitchAtTheEnd) {
     SCOPED_TRACE(type);
     const auto steps = TileRun(*this, type, {"DEGREE=270", "WIDTH=30", "HEIGHT=1"}, 100, 1, 3);
     EXPECT_EQ(steps[2], Unmoved('B', 100, 1));
-    if (type == kSnakeWipe)  // p = 0.5 shows tiles 1 to 15, none of the extra ones
+    if (type == kSnakeWipe) {  // p = 0.5 shows tiles 1 to 15, none of the extra ones
       EXPECT_EQ(steps[1], Showing(100, 1, [](int x, int) { return x < 45; }));
+    }
   }
 }
 
