@@ -55,12 +55,10 @@ bool UniqueFile::close() {
   return fd >= 0 && ::close(fd) == 0;
 }
 
-void ZeroFillReader::refill() {
-  buffer_.fill(0);
-  position_ = 0;
+size_t ZeroFillReader::readUpTo(uint8_t* out, size_t bytes) {
   size_t filled = 0;
-  while (!atEnd_ && !failed_ && filled < kBufferBytes) {
-    const ssize_t got = ::read(fd_, buffer_.data() + filled, kBufferBytes - filled);
+  while (!atEnd_ && !failed_ && filled < bytes) {
+    const ssize_t got = ::read(fd_, out + filled, bytes - filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) failed_ = true;
     if (got <= 0)
@@ -68,6 +66,13 @@ void ZeroFillReader::refill() {
     else
       filled += size_t(got);
   }
+  return filled;
+}
+
+void ZeroFillReader::refill() {
+  buffer_.fill(0);
+  position_ = 0;
+  readUpTo(buffer_.data(), kBufferBytes);
 }
 
 void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
@@ -84,16 +89,7 @@ void ZeroFillReader::readAcross(uint8_t* out, size_t bytes) {
   }
   // Large reads go straight to the caller, zero-filled past the end as a refill would serve
   // them; the file is read in the same order either way.
-  size_t filled = 0;
-  while (!atEnd_ && !failed_ && filled < bytes) {
-    const ssize_t got = ::read(fd_, out + filled, bytes - filled);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) failed_ = true;
-    if (got <= 0)
-      atEnd_ = true;
-    else
-      filled += size_t(got);
-  }
+  const size_t filled = readUpTo(out, bytes);
   std::memset(out + filled, 0, bytes - filled);
 }
 

@@ -74,6 +74,8 @@ class ZeroFillReader {
  private:
   void refill();
   void readAcross(uint8_t* out, size_t bytes);
+  // Reads until `bytes` are in, the file ends or a read fails; the bytes read.
+  size_t readUpTo(uint8_t* out, size_t bytes);
   int fd_;
   std::array<uint8_t, kBufferBytes> buffer_{};
   size_t position_ = kBufferBytes;
