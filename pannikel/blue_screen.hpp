@@ -36,15 +36,22 @@ struct KeyBounds {
 KeyBounds KeyBoundsOf(uint32_t key, int32_t tolerance);
 
 // Ways through a row, each wider than the one before: pixel by pixel, five pixels per vector,
-// ten pixels per vector pair, twenty-one pixels per vector with mask registers.
-enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs, kMaskedRuns };
+// ten pixels per vector pair, whole 64-byte lines of output with mask registers.
+enum class KeyPath : uint8_t { kPlain, kRuns, kRunPairs, kLines };
 // The widest way this processor offers.
 KeyPath WidestKeyPath();
+
+// How a row's output is written: through the caches, or (where the path can) streamed past
+// them in whole lines, which then needs EndStreamedStores before anyone else reads the frame.
+enum class RowStores : uint8_t { kCached, kStreamed };
+void EndStreamedStores();
+// Results at least this large are streamed.
+inline constexpr size_t kStreamedResultBytes = size_t(1) << 20;
 
 // out = the background pixel where the foreground pixel is keyed, else the foreground pixel;
 // `bytes` covers whole pixels (3 x width). `path` must be one the processor offers.
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-            const KeyBounds& bounds, KeyPath path);
+            const KeyBounds& bounds, KeyPath path, RowStores stores = RowStores::kCached);
 
 // One step on the block's stored inputs: a new result frame. False when the inputs cannot be
 // read.

@@ -12,6 +12,7 @@ namespace {
 using kpl::pannikel::KeyBounds;
 using kpl::pannikel::KeyBoundsOf;
 using kpl::pannikel::KeyRow;
+using kpl::pannikel::RowStores;
 
 struct Range {
   int low, high;
@@ -67,36 +68,45 @@ TEST(KeyRow, MatchesThePlainRuleOnEveryRowLength) {
     paths.push_back(kpl::pannikel::KeyPath::kRuns);
   if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kRunPairs)
     paths.push_back(kpl::pannikel::KeyPath::kRunPairs);
-  if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kMaskedRuns)
-    paths.push_back(kpl::pannikel::KeyPath::kMaskedRuns);
+  if (kpl::pannikel::WidestKeyPath() >= kpl::pannikel::KeyPath::kLines)
+    paths.push_back(kpl::pannikel::KeyPath::kLines);
+  // The output row starts at every offset within a 64-byte line, so rows begin and end at every
+  // point of a line; the guard bytes around the row find writes outside it.
+  constexpr size_t kGuard = 64;
   for (const auto path : paths)
-    for (const KeyBounds& k : boundsList) {
-      for (size_t pixels = 0; pixels <= 70; ++pixels) {
-        SCOPED_TRACE(testing::Message() << "path " << int(path) << ", " << pixels << " pixels");
-        const size_t bytes = 3 * pixels;
-        // One byte of slack on each side finds writes outside the row; odd offsets make the
-        // rows unaligned.
-        std::vector<uint8_t> background(bytes + 1), foreground(bytes + 1), out(bytes + 2, 0xA5);
-        for (auto& b : background)
-          b = byte(0, 255);
-        for (size_t i = 0; i < bytes; i += 3)
-          for (int c = 0; c < 3; ++c)  // mostly near the key, so both outcomes are common
-            foreground[1 + i + c] = byte(std::max(0, std::min(k.low[c], k.high[c]) - 3),
-                                         std::min(255, std::max(k.low[c], k.high[c]) + 3));
-        KeyRow(out.data() + 1, background.data() + 1, foreground.data() + 1, bytes, k, path);
-        for (size_t i = 0; i < bytes; i += 3) {
-          const uint8_t* f = &foreground[1 + i];
-          bool keyed = true;
-          for (int c = 0; c < 3; ++c)
-            keyed = keyed && f[c] >= k.low[c] && f[c] <= k.high[c];
-          const uint8_t* expected = keyed ? &background[1 + i] : f;
-          for (int c = 0; c < 3; ++c)
-            ASSERT_EQ(out[1 + i + size_t(c)], expected[c]) << "pixel " << i / 3 << " byte " << c;
-        }
-        EXPECT_EQ(out.front(), 0xA5);
-        EXPECT_EQ(out.back(), 0xA5);
-      }
-    }
+    for (const auto stores : {RowStores::kCached, RowStores::kStreamed})
+      for (const KeyBounds& k : boundsList)
+        for (size_t pixels = 0; pixels <= 70; ++pixels)
+          for (size_t offset = 0; offset < 64; offset += pixels % 3 == 0 ? 1 : 7) {
+            SCOPED_TRACE(testing::Message() << "path " << int(path) << ", stores " << int(stores)
+                                            << ", " << pixels << " pixels at " << offset);
+            const size_t bytes = 3 * pixels;
+            std::vector<uint8_t> background(bytes + 1), foreground(bytes + 1);
+            for (auto& b : background)
+              b = byte(0, 255);
+            for (size_t i = 0; i < bytes; i += 3)
+              for (int c = 0; c < 3; ++c)  // mostly near the key, so both outcomes are common
+                foreground[1 + i + c] = byte(std::max(0, std::min(k.low[c], k.high[c]) - 3),
+                                             std::min(255, std::max(k.low[c], k.high[c]) + 3));
+            std::vector<uint8_t> buffer(2 * kGuard + bytes + 64, 0xA5);
+            const size_t lineStart = (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64;
+            uint8_t* out = buffer.data() + lineStart + kGuard + offset;
+            KeyRow(out, background.data() + 1, foreground.data() + 1, bytes, k, path, stores);
+            if (stores == RowStores::kStreamed) kpl::pannikel::EndStreamedStores();
+            for (size_t i = 0; i < bytes; i += 3) {
+              const uint8_t* f = &foreground[1 + i];
+              bool keyed = true;
+              for (int c = 0; c < 3; ++c)
+                keyed = keyed && f[c] >= k.low[c] && f[c] <= k.high[c];
+              const uint8_t* expected = keyed ? &background[1 + i] : f;
+              for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(out[i + size_t(c)], expected[c]) << "pixel " << i / 3 << " byte " << c;
+            }
+            for (const uint8_t* b = buffer.data(); b < out; ++b)
+              ASSERT_EQ(*b, 0xA5) << "written before the row";
+            for (const uint8_t* b = out + bytes; b < buffer.data() + buffer.size(); ++b)
+              ASSERT_EQ(*b, 0xA5) << "written after the row";
+          }
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ class OutputFrame24 {
 
   explicit operator bool() const { return pixels_ != nullptr; }
   uint8_t* row(int32_t y) const { return pixels_ + rowBytes_ * size_t(height_ - 1 - y); }
+  size_t pixelBytes() const { return rowBytes_ * size_t(height_); }
   void* header() const { return lock_ ? lock_->get() : nullptr; }
   // Hands the frame to the caller; it is no longer freed here.
   uint32_t release() {
