@@ -8,30 +8,20 @@
 #include <memory>
 #include <vector>
 
-#include "kpl/platform/blocks.hpp"
-#include "kpl/support/dib_lib.hpp"
-#include "module_loader.hpp"
+#include "bench_frames.hpp"
 
 namespace {
 
-constexpr int32_t kWidth = 1920, kHeight = 1080;
-constexpr int32_t kSoundFrames = 48000;
-constexpr uint16_t kChannels = 2;
+using bench::BM_CopyFrame_Baseline;
+using bench::kHeight;
+using bench::kWidth;
 
 kplhost::Module& Pannikel() {
-  static kplhost::Module module(std::string(KPL_BIN_DIR) + "/pannikel.kpl");
-  return module;
+  return bench::BuiltModule("pannikel.kpl");
 }
 
-kpl::OwnedBlock TestFrame(uint8_t seed) {
-  kpl::OwnedBlock frame(kpl::NewFrame24(kWidth, kHeight));
-  kpl::BlockLock lock(frame.get());
-  auto* pixels = lock.as<uint8_t>() + 40;
-  const size_t bytes = kpl::RowBytes24(kWidth) * kHeight;
-  for (size_t i = 0; i < bytes; ++i)
-    pixels[i] = uint8_t(i * 7 + seed);
-  return frame;
-}
+constexpr int32_t kSoundFrames = 48000;
+constexpr uint16_t kChannels = 2;
 
 std::vector<int16_t> TestSound(int seed) {
   std::vector<int16_t> samples(size_t(kSoundFrames) * kChannels);
@@ -40,20 +30,9 @@ std::vector<int16_t> TestSound(int seed) {
   return samples;
 }
 
-void BM_CopyFrame_Baseline(benchmark::State& state) {
-  const auto frame = TestFrame(1);
-  kpl::BlockLock source(frame.get());
-  for (auto _ : state) {
-    const uint32_t copy = kpl::ToFrame24(source.get());
-    benchmark::DoNotOptimize(copy);
-    GlobalFree(copy);
-  }
-  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
-}
-
 void VideoFadeStep(benchmark::State& state, uint32_t flags) {
   kplhost::Module& m = Pannikel();
-  const auto a = TestFrame(1), b = TestFrame(2);
+  const auto a = bench::PatternFrame(1), b = bench::PatternFrame(2);
   kpl::BlockLock first(a.get()), second(b.get());
   const uint32_t local = m.piLocalInit(0, flags);
   m.piLocalLength(0, local, 3);
@@ -69,7 +48,7 @@ void VideoFadeStep(benchmark::State& state, uint32_t flags) {
     GlobalFree(result);
   }
   m.piLocalDone(0, local);
-  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
+  bench::SetFrameBytesProcessed(state);
 }
 
 void BM_FadeIn(benchmark::State& state) {
@@ -103,15 +82,15 @@ void TwoClipStep(benchmark::State& state, uint32_t type, const kpl::OwnedBlock& 
     GlobalFree(m.piLocalGetData(type, local));
   }
   m.piLocalDone(type, local);
-  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
+  bench::SetFrameBytesProcessed(state);
 }
 
 // Half the frame from each input, split along the rows or across them.
 void BM_WipeRight(benchmark::State& state) {
-  TwoClipStep(state, 1, TestFrame(1), TestFrame(2), "DEGREE=0");
+  TwoClipStep(state, 1, bench::PatternFrame(1), bench::PatternFrame(2), "DEGREE=0");
 }
 void BM_WipeDiagonal(benchmark::State& state) {
-  TwoClipStep(state, 1, TestFrame(1), TestFrame(2), "DEGREE=315");
+  TwoClipStep(state, 1, bench::PatternFrame(1), bench::PatternFrame(2), "DEGREE=315");
 }
 
 // A foreground in which about half the pixels, scattered, lie within the default key, so
@@ -133,7 +112,7 @@ kpl::OwnedBlock KeyForeground() {
 }
 
 void BM_BlueScreen(benchmark::State& state) {
-  TwoClipStep(state, 3, TestFrame(1), KeyForeground(), "TOLERANCE=20");
+  TwoClipStep(state, 3, bench::PatternFrame(1), KeyForeground(), "TOLERANCE=20");
 }
 
 void BM_CopySound_Baseline(benchmark::State& state) {

@@ -8,38 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "kpl/platform/blocks.hpp"
-#include "kpl/support/dib_lib.hpp"
-#include "module_loader.hpp"
+#include "bench_frames.hpp"
 
 namespace {
 
-constexpr int32_t kWidth = 1920, kHeight = 1080;
+using bench::BM_CopyFrame_Baseline;
+using bench::kHeight;
+using bench::kWidth;
 
 kplhost::Module& Transvella() {
-  static kplhost::Module module(std::string(KPL_BIN_DIR) + "/transvella.kpl");
-  return module;
-}
-
-kpl::OwnedBlock TestFrame(uint8_t seed) {
-  kpl::OwnedBlock frame(kpl::NewFrame24(kWidth, kHeight));
-  kpl::BlockLock lock(frame.get());
-  auto* pixels = lock.as<uint8_t>() + 40;
-  const size_t bytes = kpl::RowBytes24(kWidth) * kHeight;
-  for (size_t i = 0; i < bytes; ++i)
-    pixels[i] = uint8_t(i * 7 + seed);
-  return frame;
-}
-
-void BM_CopyFrame_Baseline(benchmark::State& state) {
-  const auto frame = TestFrame(1);
-  kpl::BlockLock source(frame.get());
-  for (auto _ : state) {
-    const uint32_t copy = kpl::ToFrame24(source.get());
-    benchmark::DoNotOptimize(copy);
-    GlobalFree(copy);
-  }
-  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
+  return bench::BuiltModule("transvella.kpl");
 }
 
 double Median(std::vector<double> v) {
@@ -54,7 +32,7 @@ double Median(std::vector<double> v) {
 void Step(benchmark::State& state, uint32_t type, std::vector<std::string> lines, int32_t length) {
   using Clock = std::chrono::steady_clock;
   kplhost::Module& m = Transvella();
-  const auto a = TestFrame(1), b = TestFrame(2);
+  const auto a = bench::PatternFrame(1), b = bench::PatternFrame(2);
   kpl::BlockLock first(a.get()), second(b.get());
   const uint32_t local = m.piLocalInit(type, 0x1);
   for (size_t i = 0; i < lines.size(); ++i)
@@ -82,7 +60,7 @@ void Step(benchmark::State& state, uint32_t type, std::vector<std::string> lines
     state.SetIterationTime(steps.back());
   }
   m.piLocalDone(type, local);
-  state.SetBytesProcessed(state.iterations() * kpl::RowBytes24(kWidth) * kHeight);
+  bench::SetFrameBytesProcessed(state);
   state.counters["copy_ms"] = Median(copies) * 1e3;
   state.counters["x_copy"] = Median(steps) / Median(copies);
   state.counters["x_copy_best"] = *std::min_element(steps.begin(), steps.end()) /
