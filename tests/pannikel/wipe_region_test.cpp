@@ -5,33 +5,12 @@
 #include <cmath>
 
 #include "wipe.hpp"
+#include "wipe_distance.hpp"
 
 namespace {
 
 using kpl::pannikel::WipeProgressOf;
 using kpl::pannikel::WipeRegion;
-
-int64_t Distance(int32_t degree, int64_t x, int64_t y, int64_t w, int64_t h) {
-  switch (degree) {
-    case 0:
-      return x;
-    case 90:
-      return (h - 1) - y;
-    case 180:
-      return (w - 1) - x;
-    case 270:
-      return y;
-    case 45:
-      return x + ((h - 1) - y);
-    case 135:
-      return ((w - 1) - x) + ((h - 1) - y);
-    case 225:
-      return ((w - 1) - x) + y;
-    case 315:
-      return x + y;
-  }
-  return -1;
-}
 
 TEST(WipeRegion, RowRunsHoldExactlyThePixelsWithinTheExtent) {
   const int32_t degrees[] = {0, 45, 90, 135, 180, 225, 270, 315};
@@ -51,7 +30,7 @@ TEST(WipeRegion, RowRunsHoldExactlyThePixelsWithinTheExtent) {
           ASSERT_LE(run.first + run.count, w);
           for (int32_t x = 0; x < w; ++x)
             ASSERT_EQ(x >= run.first && x < run.first + run.count,
-                      Distance(degree, x, y, w, h) <= region->extent())
+                      pannikel_test::DistanceFromStart(degree, x, y, w, h) <= region->extent())
                 << "pixel " << x << "," << y;
         }
       }

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "pannikel_fixture.hpp"
+#include "wipe_distance.hpp"
 
 namespace pannikel_test {
 namespace {
@@ -30,30 +31,6 @@ kpl::OwnedBlock FirstFrame(int32_t w, int32_t h) {
 }
 kpl::OwnedBlock SecondFrame(int32_t w, int32_t h) {
   return MakeFrame(w, h, [](int x, int y) { return kSecondColour + uint32_t(x + 16 * y); });
-}
-
-// The distance of pixel (x, y) from the start edge or corner of each direction.
-int64_t DistanceFromStart(int32_t degree, int64_t x, int64_t y, int64_t w, int64_t h) {
-  switch (degree) {
-    case 0:
-      return x;
-    case 90:
-      return (h - 1) - y;
-    case 180:
-      return (w - 1) - x;
-    case 270:
-      return y;
-    case 45:
-      return x + ((h - 1) - y);
-    case 135:
-      return ((w - 1) - x) + ((h - 1) - y);
-    case 225:
-      return ((w - 1) - x) + y;
-    case 315:
-      return x + y;
-  }
-  ADD_FAILURE() << "no direction " << degree;
-  return 0;
 }
 
 class WipeRun {
