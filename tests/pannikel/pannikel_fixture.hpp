@@ -11,48 +11,18 @@
 #include "kpl/platform/memory.h"
 #include "kpl/support/dib_lib.hpp"
 #include "kpl/support/plug_hdr.hpp"
-#include "module_loader.hpp"
+#include "module_test_base.hpp"
 
 namespace pannikel_test {
 
 inline constexpr uint32_t kFade = 0, kWipe = 1, kMix = 2, kBlueScreen = 3, kTitle = 4;
 
-class Pannikel : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    module_ = std::make_unique<kplhost::Module>(std::string(KPL_BIN_DIR) + "/pannikel.kpl");
-  }
-  static void TearDownTestSuite() { module_.reset(); }
-
-  kplhost::Module& m() { return *module_; }
-
-  // An instance freed at the end of the test.
-  uint32_t instance(uint32_t type, uint32_t flags) {
-    const uint32_t local = m().piLocalInit(type, flags);
-    EXPECT_NE(local, 0u);
-    instances_.push_back({type, local});
-    return local;
-  }
-
-  void TearDown() override {
-    for (auto [type, local] : instances_)
-      m().piLocalDone(type, local);
-  }
-
-  static inline std::unique_ptr<kplhost::Module> module_;
-  std::vector<std::pair<uint32_t, uint32_t>> instances_;
+class Pannikel : public module_test::ModuleTest<Pannikel> {
+ public:
+  static constexpr const char* kModuleFile = "pannikel.kpl";
 };
 
-// A 24-bit frame whose pixel (x, y) is colour(x, y).
-template <class Colour>
-kpl::OwnedBlock MakeFrame(int32_t width, int32_t height, Colour colour) {
-  kpl::OwnedBlock frame(kpl::NewFrame24(width, height));
-  kpl::BlockLock lock(frame.get());
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      kpl::WritePixel24(lock.get(), x, y, colour(x, y));
-  return frame;
-}
+using module_test::MakeFrame;
 
 // A result frame read back: its size and colour values, top row first.
 struct Picture {

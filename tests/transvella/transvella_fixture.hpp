@@ -13,28 +13,20 @@
 #include "kpl/platform/memory.h"
 #include "kpl/support/dib_lib.hpp"
 #include "kpl/support/plug_hdr.hpp"
-#include "module_loader.hpp"
+#include "module_test_base.hpp"
 
 namespace transvella_test {
 
 inline constexpr uint32_t kFadeIn = 0, kFadeOut = 1, kCrossFade = 2, kInOut = 3, kPush = 4,
                           kSlide = 5, kSnakeWipe = 6, kCurtainSlide = 7, kChessboard = 8;
 
-class Transvella : public ::testing::Test {
+class Transvella : public module_test::ModuleTest<Transvella> {
  public:
-  static void SetUpTestSuite() {
-    module_ = std::make_unique<kplhost::Module>(std::string(KPL_BIN_DIR) + "/transvella.kpl");
-  }
-  static void TearDownTestSuite() { module_.reset(); }
-
-  kplhost::Module& m() { return *module_; }
+  static constexpr const char* kModuleFile = "transvella.kpl";
 
   // An instance freed at the end of the test.
   uint32_t instance(uint32_t type, uint32_t flags = 0x1) {
-    const uint32_t local = m().piLocalInit(type, flags);
-    EXPECT_NE(local, 0u);
-    instances_.push_back({type, local});
-    return local;
+    return ModuleTest::instance(type, flags);
   }
 
   // Loads settings lines 0, 1, ... into an instance.
@@ -51,28 +43,9 @@ class Transvella : public ::testing::Test {
     if (m().piLocalSaveData(type, local, index, text) != -1) return "(false)";
     return text;
   }
-
-  static inline std::unique_ptr<kplhost::Module> module_;
-
- protected:
-  void TearDown() override {
-    for (auto [type, local] : instances_)
-      m().piLocalDone(type, local);
-  }
-
-  std::vector<std::pair<uint32_t, uint32_t>> instances_;
 };
 
-// A 24-bit frame whose pixel (x, y) is colour(x, y).
-template <class Colour>
-kpl::OwnedBlock MakeFrame(int32_t width, int32_t height, Colour colour) {
-  kpl::OwnedBlock frame(kpl::NewFrame24(width, height));
-  kpl::BlockLock lock(frame.get());
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      kpl::WritePixel24(lock.get(), x, y, colour(x, y));
-  return frame;
-}
+using module_test::MakeFrame;
 
 // Pixels that name where they come from: red = x, green = y, blue = the picture.
 struct Source {
