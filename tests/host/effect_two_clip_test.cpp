@@ -5,35 +5,13 @@
 #include <filesystem>
 
 #include "command_run.hpp"
+#include "magick_test.hpp"
 #include "png_io.hpp"
 
 namespace kplhost::test {
 namespace {
 
-class TwoClipEffectTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    convert = Peer(PEER_CONVERT);
-    compare = Peer(PEER_COMPARE);
-    REQUIRE_PEER(convert);
-    REQUIRE_PEER(compare);
-  }
-
-  // Runs ImageMagick in the scratch folder; the picture is written as 8-bit RGB.
-  void magick(std::vector<std::string> args, const std::string& out) {
-    args.insert(args.begin(), convert);
-    args.insert(args.end(), {"-depth", "8", "PNG24:" + (dir / out)});
-    const CommandResult made = RunCommand(args, dir.path());
-    ASSERT_EQ(made.exitCode, 0) << made.err;
-  }
-
-  std::string differingPixels(const std::string& a, const std::string& b) {
-    return RunCommand({compare, "-metric", "AE", dir / a, dir / b, "null:"}).err;
-  }
-
-  ScratchDir dir;
-  std::string convert, compare;
-};
+using TwoClipEffectTest = MagickTest;
 
 TEST_F(TwoClipEffectTest, WipeStepsShowTheSecondClipWithinTheExtent) {
   magick({"-size", "7x5", "gradient:red-yellow"}, "a.png");

@@ -5,31 +5,25 @@
 #include <filesystem>
 
 #include "command_run.hpp"
+#include "magick_test.hpp"
 #include "png_io.hpp"
 
 namespace kplhost::test {
 namespace {
 
-class VideoEffectTest : public ::testing::Test {
+class VideoEffectTest : public MagickTest {
  protected:
   void SetUp() override {
-    convert = Peer(PEER_CONVERT);
-    compare = Peer(PEER_COMPARE);
+    MagickTest::SetUp();
+    if (IsSkipped()) return;
     identify = Peer(PEER_IDENTIFY);
-    REQUIRE_PEER(convert);
-    REQUIRE_PEER(compare);
     REQUIRE_PEER(identify);
   }
 
-  // An 8-bit RGB picture drawn by ImageMagick; an odd width makes the frame rows padded.
+  // An odd width makes the frame rows padded.
   std::string picture(const std::string& name, const std::string& drawing, int width = 7,
                       int height = 5) {
-    const std::string path = dir / name;
-    const CommandResult made =
-        RunCommand({convert, "-size", std::to_string(width) + "x" + std::to_string(height), drawing,
-                    "-depth", "8", "PNG24:" + path});
-    EXPECT_EQ(made.exitCode, 0) << made.err;
-    return path;
+    return MagickTest::picture(name, drawing, width, height);
   }
 
   CommandResult effect(std::vector<std::string> options) {
@@ -38,17 +32,7 @@ class VideoEffectTest : public ::testing::Test {
     return RunKplhost(args, dir.path());
   }
 
-  // ImageMagick's count of differing pixels; "0" for identical pictures.
-  std::string differingPixels(const std::string& a, const std::string& b) {
-    return RunCommand({compare, "-metric", "AE", a, b, "null:"}).err;
-  }
-  // ImageMagick's brightest channel value over the whole picture, "0" for an all-black one.
-  std::string brightest(const std::string& path) {
-    return RunCommand({convert, path, "-format", "%[fx:maxima]", "info:"}).out;
-  }
-
-  ScratchDir dir;
-  std::string convert, compare, identify;
+  std::string identify;
 };
 
 bool allBlack(const RgbImage& image) {

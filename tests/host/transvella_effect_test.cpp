@@ -7,32 +7,23 @@
 #include <filesystem>
 
 #include "command_run.hpp"
+#include "magick_test.hpp"
 #include "png_io.hpp"
 #include "wav_io.hpp"
 
 namespace kplhost::test {
 namespace {
 
-class TransvellaEffectTest : public ::testing::Test {
+class TransvellaEffectTest : public MagickTest {
  protected:
   void SetUp() override {
-    convert = Peer(PEER_CONVERT);
-    compare = Peer(PEER_COMPARE);
+    MagickTest::SetUp();
+    if (IsSkipped()) return;
     sox = Peer(PEER_SOX);
-    REQUIRE_PEER(convert);
-    REQUIRE_PEER(compare);
     REQUIRE_PEER(sox);
     // Odd sizes: the curtains meet exactly, and the rows are padded.
-    first = picture("first.png", "gradient:red-blue");
-    second = picture("second.png", "pattern:checkerboard");
-  }
-
-  std::string picture(const std::string& name, const std::string& drawing) {
-    const std::string path = dir / name;
-    const CommandResult made =
-        RunCommand({convert, "-size", "9x7", drawing, "-depth", "8", "PNG24:" + path});
-    EXPECT_EQ(made.exitCode, 0) << made.err;
-    return path;
+    first = picture("first.png", "gradient:red-blue", 9, 7);
+    second = picture("second.png", "pattern:checkerboard", 9, 7);
   }
 
   CommandResult effect(const std::string& type, std::vector<std::string> options) {
@@ -41,15 +32,7 @@ class TransvellaEffectTest : public ::testing::Test {
     return RunKplhost(args, dir.path());
   }
 
-  std::string differingPixels(const std::string& a, const std::string& b) {
-    return RunCommand({compare, "-metric", "AE", a, b, "null:"}).err;
-  }
-  std::string brightest(const std::string& path) {
-    return RunCommand({convert, path, "-format", "%[fx:maxima]", "info:"}).out;
-  }
-
-  ScratchDir dir;
-  std::string convert, compare, sox, first, second;
+  std::string sox, first, second;
 };
 
 TEST_F(TransvellaEffectTest, EveryTransitionRunsFromTheFirstPictureToTheSecond) {
