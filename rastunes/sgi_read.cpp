@@ -140,41 +140,37 @@ bool readVerbatim(const UniqueFile& file, const Header& h, const uint8_t* table,
   return true;
 }
 
-// Decodes one run-length row from `start` until a value whose low seven bits are 0, until
+// Decodes one run-length row from `in` until a value whose low seven bits are 0, until its
 // `length` bytes are used up, or until the row is full (pixels beyond the width are dropped).
-// Bytes past the end of the file read as 0, which ends the row where a count would be.
-template <size_t B>
-void decodeRunLengthRow(const std::vector<uint8_t>& file, uint64_t start, uint64_t length,
-                        size_t width, const uint8_t* table, Placement at, uint8_t* row) {
-  const uint64_t end = start + length;
-  const uint64_t size = file.size();
-  auto value = [&](uint64_t pos) -> uint32_t {
-    return pos + B <= size ? valueAt<B>(file.data() + pos) : 0;
-  };
+template <size_t B, bool Grey>
+void decodeRunLengthRow(const uint8_t* in, size_t length, size_t width, const uint8_t* table,
+                        size_t firstByte, uint8_t* row) {
   auto put = [&](size_t x, uint8_t intensity) {
     uint8_t* pixel = row + 3 * x;
-    if (at.grey)
+    if constexpr (Grey)
       pixel[0] = pixel[1] = pixel[2] = intensity;
     else
-      pixel[at.firstByte] = intensity;
+      pixel[firstByte] = intensity;
   };
-  uint64_t pos = start;
+  const uint8_t* const end = in + length / B * B;
   size_t x = 0;
-  while (x < width && pos + B <= end) {
-    const uint32_t c = value(pos);
-    pos += B;
+  while (x < width && in < end) {
+    const uint32_t c = valueAt<B>(in);
+    in += B;
     const size_t count = c & 0x7F;
     if (count == 0) return;
     if (c & 0x80) {
-      for (size_t i = 0; i < count && x < width; ++i, ++x) {
-        if (pos + B > end) return;
-        put(x, table[value(pos)]);
-        pos += B;
-      }
+      const size_t values = size_t(end - in) / B;
+      const size_t n = std::min({count, width - x, values});
+      for (size_t i = 0; i < n; ++i)
+        put(x + i, table[valueAt<B>(in + i * B)]);
+      if (n < std::min(count, width - x)) return;  // the row's bytes ran out
+      in += count * B > size_t(end - in) ? size_t(end - in) : count * B;
+      x += n;
     } else {
-      if (pos + B > end) return;
-      const uint8_t intensity = table[value(pos)];
-      pos += B;
+      if (in == end) return;
+      const uint8_t intensity = table[valueAt<B>(in)];
+      in += B;
       for (const size_t last = std::min(width, x + count); x < last; ++x)
         put(x, intensity);
     }
@@ -191,18 +187,34 @@ bool readRunLength(const UniqueFile& file, uint64_t fileBytes, const Header& h,
     const uint64_t at = kSgiHeaderBytes + 4 * (table * entries + i);
     return at + 4 <= whole.size() ? Be32(whole.data() + at) : 0;
   };
+  const size_t width = h.xSize, B = h.bytesPerValue;
+  // A row never uses more than a count and a value for each pixel and a last count.
+  const uint64_t mostBytes = (2 * uint64_t(width) + 1) * B;
+  std::vector<uint8_t> padded;
   const uint32_t channels = h.channelsRead();
+  const bool grey = h.channels() == 1;
   const int32_t rows = h.rows();
   for (uint32_t c = 0; c < channels; ++c)
     for (int32_t r = 0; r < rows; ++r) {
       const uint64_t i = uint64_t(c) * h.ySize + uint64_t(r);
+      const uint64_t start = entry(0, i);
+      const size_t length = size_t(std::min(entry(1, i), mostBytes));
+      const uint8_t* in = whole.data() + std::min<uint64_t>(start, whole.size());
+      if (start + length > whole.size()) {
+        // Bytes past the end of the file read as 0, which ends the row where a count would be.
+        padded.assign(length, 0);
+        if (start < whole.size())
+          std::copy(whole.begin() + ptrdiff_t(start), whole.end(), padded.begin());
+        in = padded.data();
+      }
       uint8_t* row = frame.row(rows - 1 - r);
-      if (h.bytesPerValue == 1)
-        decodeRunLengthRow<1>(whole, entry(0, i), entry(1, i), h.xSize, table,
-                              placementOf(c, h.channels()), row);
+      const size_t firstByte = 2 - c;
+      if (B == 1)
+        grey ? decodeRunLengthRow<1, true>(in, length, width, table, firstByte, row)
+             : decodeRunLengthRow<1, false>(in, length, width, table, firstByte, row);
       else
-        decodeRunLengthRow<2>(whole, entry(0, i), entry(1, i), h.xSize, table,
-                              placementOf(c, h.channels()), row);
+        grey ? decodeRunLengthRow<2, true>(in, length, width, table, firstByte, row)
+             : decodeRunLengthRow<2, false>(in, length, width, table, firstByte, row);
     }
   return true;
 }

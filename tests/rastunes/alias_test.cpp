@@ -62,7 +62,7 @@ TEST_F(AliasFiles, BothTypesReadBackWhatTheyWrote) {
     return x < 280 ? FromRgb(9, 8, uint8_t(y)) : Varied(x, y);
   });
   for (uint32_t type : {kAlias, kAli}) {
-    const std::string file = path("t" + std::to_string(type));
+    const std::string file = path(std::to_string(type) + ".out");
     ASSERT_TRUE(save(type, picture, file));
     const auto back = load(type, file);
     ASSERT_TRUE(back);

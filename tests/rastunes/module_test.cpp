@@ -240,7 +240,7 @@ TEST_F(TypeTable, SaversConvertFramesOfOtherDepthsTo24Bits) {
   std::memcpy(frame.data() + 40, table, 16);
   const uint8_t rows[8] = {2, 3, 0, 0, 0, 1, 0, 0};  // bottom row first
   std::memcpy(frame.data() + 56, rows, 8);
-  for (uint32_t type : {kPcx, kTarga}) {
+  for (uint32_t type : {kPcx, kTarga, kSgi}) {
     SCOPED_TRACE(type);
     const std::string file = path("eight" + std::to_string(type));
     std::vector<char> name(file.begin(), file.end());

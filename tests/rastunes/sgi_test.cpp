@@ -42,7 +42,7 @@ TEST_F(SgiFiles, EveryTypeReadsBackWhatItWrote) {
   const Picture picture = MakePicture(13, 7, Varied);
   for (uint32_t type : {kSgi, kBw, kRgb, kRgba}) {
     SCOPED_TRACE(type);
-    const std::string file = path("t" + std::to_string(type));
+    const std::string file = path(std::to_string(type) + ".out");
     ASSERT_TRUE(save(type, picture, file));
     const auto back = load(type, file);
     ASSERT_TRUE(back);
