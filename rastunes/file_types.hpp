@@ -41,6 +41,9 @@ struct PictureFormat {
   uint32_t (*readPicture)(const char* path) = nullptr;
   // Writes a 24-bit frame of `bytes` bytes.
   bool (*writePicture)(const char* path, const void* frame24, uint64_t bytes) = nullptr;
+  // Set for a format whose header step makes the format record before judging the header:
+  // the size the record gets, none when the file cannot be opened.
+  std::optional<PictureSize> (*recordedSize)(const char* path) = nullptr;
 };
 
 // The calls of a single-image type over its format.

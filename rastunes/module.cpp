@@ -1,9 +1,11 @@
 // The picture formats of the module and the routing of the type table.
 #include <cstring>
 
+#include "alias.hpp"
 #include "file_types.hpp"
 #include "kpl/support/plug_hdr.hpp"
 #include "pcx.hpp"
+#include "sgi.hpp"
 #include "targa.hpp"
 
 namespace kpl::rastunes {
@@ -16,9 +18,11 @@ constexpr uint16_t kAliasDepths[] = {24};
 constexpr PictureFormat kPcx = {0, kPcxDepths, ReadPcxHeader, ReadPcxPicture, WritePcxPicture};
 constexpr PictureFormat kTarga = {1, kTargaDepths, ReadTargaHeader, ReadTargaPicture,
                                   WriteTargaPicture};
-// Alias and SGI answer for their names, patterns and flags; their codecs are still to come.
-constexpr PictureFormat kAlias = {2, kAliasDepths};
-constexpr PictureFormat kSgi = {4, {}};
+constexpr PictureFormat kAlias = {2, kAliasDepths, ReadAliasHeader, ReadAliasPicture,
+                                  WriteAliasPicture};
+// SGI makes its format record before it judges the header.
+constexpr PictureFormat kSgi = {
+    4, {}, ReadSgiHeader, ReadSgiPicture, WriteSgiPicture, SgiRecordedSize};
 
 const TypeRange kRanges[] = {
     {0, 0, &PictureType<kPcx>()},

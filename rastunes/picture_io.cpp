@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "kpl/support/dib_lib.hpp"
@@ -38,16 +39,19 @@ std::optional<uint64_t> UniqueFile::size() const {
 }
 
 bool UniqueFile::readAt(uint64_t offset, void* out, size_t bytes) const {
+  return readUpTo(offset, out, bytes) == bytes;
+}
+
+size_t ReadUpTo(int fd, uint64_t offset, void* out, size_t bytes) {
   auto* o = static_cast<uint8_t*>(out);
-  while (bytes > 0) {
-    const ssize_t got = ::pread(fd_, o, bytes, off_t(offset));
+  size_t done = 0;
+  while (done < bytes && offset + done <= uint64_t(INT64_MAX)) {
+    const ssize_t got = ::pread(fd, o + done, bytes - done, off_t(offset + done));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    o += got;
-    offset += uint64_t(got);
-    bytes -= size_t(got);
+    if (got <= 0) break;
+    done += size_t(got);
   }
-  return true;
+  return done;
 }
 
 bool UniqueFile::close() {

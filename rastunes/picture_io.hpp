@@ -22,6 +22,10 @@ struct PictureSize {
   int32_t height;
 };
 
+// Reads up to `bytes` at `offset` of an open file, stopping at its end or a failure; the
+// bytes read.
+size_t ReadUpTo(int fd, uint64_t offset, void* out, size_t bytes);
+
 // An open file, closed when it goes.
 class UniqueFile {
  public:
@@ -36,6 +40,11 @@ class UniqueFile {
   std::optional<uint64_t> size() const;
   // Reads exactly `bytes` at `offset`; false when the file holds fewer.
   bool readAt(uint64_t offset, void* out, size_t bytes) const;
+  // Reads up to `bytes` at `offset`, stopping at the end of the file or a failure; the bytes
+  // read.
+  size_t readUpTo(uint64_t offset, void* out, size_t bytes) const {
+    return ReadUpTo(fd_, offset, out, bytes);
+  }
   // Closes now; false when the close reports a failure.
   bool close();
 
@@ -104,6 +113,23 @@ class BufferedWriter {
   std::vector<uint8_t> buffer_;
   bool failed_ = false;
 };
+
+inline uint16_t Be16(const uint8_t* p) {
+  return uint16_t(p[0] << 8 | p[1]);
+}
+inline uint32_t Be32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+inline void PutBe16(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v >> 8);
+  p[1] = uint8_t(v);
+}
+inline void PutBe32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v >> 24);
+  p[1] = uint8_t(v >> 16);
+  p[2] = uint8_t(v >> 8);
+  p[3] = uint8_t(v);
+}
 
 inline uint16_t Le16(const uint8_t* p) {
   return uint16_t(p[0] | p[1] << 8);

@@ -33,6 +33,14 @@ uint32_t GetData(const Instance& i, uint32_t firstIndex) {
 bool Load(const Instance& i, int32_t mode, const char* path, const PictureFormat& format) {
   auto& block = i.as<SingleImageBlock>();
   if (!path) return false;
+  if (mode == 0 && format.recordedSize) {
+    const auto recorded = format.recordedSize(path);
+    if (!recorded) return false;
+    const uint32_t record = NewPictureFormatRecord(recorded->width, recorded->height);
+    if (!record) return false;
+    block.result = record;
+    return format.readHeader(path).has_value();
+  }
   if (mode == 0) {
     const auto size = format.readHeader(path);
     if (!size) return false;

@@ -1,5 +1,6 @@
-// kplhost convert: a picture from one file format to another through a module's file types,
-// each chosen by its pattern; PNG files are read and written by kplhost itself.
+// kplhost convert: a picture or a sound from one file format to another through a module's
+// file types, each chosen by its pattern; PNG and WAV files are read and written by kplhost
+// itself.
 #include <cstring>
 #include <iostream>
 
@@ -14,17 +15,22 @@
 #include "module_types.hpp"
 #include "paths.hpp"
 #include "png_io.hpp"
+#include "sound_file.hpp"
 #include "type_session.hpp"
+#include "wav_io.hpp"
 
 namespace kplhost {
 namespace {
 
 constexpr std::string_view kUsage = R"(Usage: kplhost convert IN OUT [--module MODULE]
 
-Converts a picture. Each file's type is chosen by its name: the first file type of the
-module whose pattern matches it reads IN or writes OUT, as a host does (piLocalLoadData
-modes 0 and 1; piLocalSetFormat, piLocalSetData and piLocalSaveData mode 0). Names ending
-in .png are read and written by kplhost itself. 'kplhost info MODULE' lists the patterns.
+Converts a picture or a sound. Each file's type is chosen by its name: the first file type
+of the module whose pattern matches it reads IN or writes OUT, as a host does. Pictures:
+piLocalLoadData modes 0 and 1; piLocalSetFormat, piLocalSetData and piLocalSaveData mode 0.
+Sound, through a streaming type such as AIFF: piLocalLoadData mode 0, then one block of a
+second per piLocalLoadData mode 2; piLocalSetFormat with the clip's length, then one block
+per piLocalSetData and piLocalSaveData mode 2. Names ending in .png (pictures) and .wav
+(sound) are read and written by kplhost itself. 'kplhost info MODULE' lists the patterns.
 
 Options:
   --module MODULE  the module whose file types are used (default: rastunes); a path to a
@@ -38,6 +44,10 @@ constexpr OptionSpec kOptions[] = {{"module"}};
 
 bool isPng(const std::string& path) {
   return PatternMatches("*.png", std::filesystem::path(path).filename().string());
+}
+
+bool isWav(const std::string& path) {
+  return PatternMatches("*.wav", std::filesystem::path(path).filename().string());
 }
 
 std::vector<char> textOf(const std::string& path) {
@@ -106,7 +116,29 @@ std::string patternsOf(const std::vector<FileType>& types, uint32_t direction) {
   for (const FileType& type : types)
     if ((type.flags & kpl::pifVideo) && (type.flags & direction) && !type.pattern.empty())
       list += " " + type.pattern;
+  list += " *.wav";
+  for (const FileType& type : types)
+    if (!(type.flags & kpl::pifVideo) && (type.flags & kpl::pifAudio) && (type.flags & direction) &&
+        !type.pattern.empty())
+      list += " " + type.pattern;
   return list;
+}
+
+// A sound from a WAV file or a sound type to a WAV file or a sound type.
+int convertSound(const Module& module, const std::string& in, const std::optional<FileType>& reader,
+                 const std::string& out, const std::optional<FileType>& writer) {
+  const SoundClip clip = reader ? ReadSoundThroughModule(module, *reader, in) : ReadWav(in);
+  if (writer)
+    WriteSoundThroughModule(module, *writer, clip, out);
+  else {
+    EnsureParentDirectory(out);
+    WriteWav(out, clip);
+  }
+  std::cout << in << " (" << (reader ? reader->name : "WAV") << ") -> " << out << " ("
+            << (writer ? writer->name : "WAV") << "), " << clip.frames() << " sample frames, "
+            << clip.bitsPerSample << "-bit, " << clip.channels
+            << (clip.channels == 1 ? " channel, " : " channels, ") << clip.sampleRate << " Hz\n";
+  return 0;
 }
 
 }  // namespace
@@ -126,12 +158,20 @@ int RunConvertCommand(std::span<const std::string> args) {
 
   const auto reader = PictureTypeFor(types, in, kpl::pifRead);
   const auto writer = PictureTypeFor(types, out, kpl::pifWrite);
-  if (!reader && !isPng(in))
+  const auto soundReader = SoundTypeFor(types, in, kpl::pifRead);
+  const auto soundWriter = SoundTypeFor(types, out, kpl::pifWrite);
+  const bool pictureIn = reader || isPng(in), pictureOut = writer || isPng(out);
+  const bool soundIn = soundReader || isWav(in), soundOut = soundWriter || isWav(out);
+  if (!pictureIn && !soundIn)
     throw UsageError("convert: no file type reads '" + in +
                      "' (patterns: " + patternsOf(types, kpl::pifRead) + ")");
-  if (!writer && !isPng(out))
+  if (!pictureOut && !soundOut)
     throw UsageError("convert: no file type writes '" + out +
                      "' (patterns: " + patternsOf(types, kpl::pifWrite) + ")");
+  if (soundIn && soundOut) return convertSound(module, in, soundReader, out, soundWriter);
+  if (!pictureIn || !pictureOut)
+    throw UsageError("convert: '" + in + "' and '" + out +
+                     "' are not both pictures or both sounds");
 
   const RgbImage image = reader ? readThroughModule(module, *reader, in) : ReadPng(in);
   if (writer)

@@ -68,14 +68,29 @@ bool PatternMatches(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::optional<FileType> PictureTypeFor(const std::vector<FileType>& types, const std::string& path,
-                                       uint32_t direction) {
+namespace {
+template <class Kind>
+std::optional<FileType> typeFor(const std::vector<FileType>& types, const std::string& path,
+                                uint32_t direction, Kind isKind) {
   const std::string name = std::filesystem::path(path).filename().string();
   for (const FileType& type : types)
-    if ((type.flags & kpl::pifVideo) && (type.flags & direction) && !type.pattern.empty() &&
+    if (isKind(type.flags) && (type.flags & direction) && !type.pattern.empty() &&
         PatternMatches(type.pattern, name))
       return type;
   return std::nullopt;
+}
+}  // namespace
+
+std::optional<FileType> PictureTypeFor(const std::vector<FileType>& types, const std::string& path,
+                                       uint32_t direction) {
+  return typeFor(types, path, direction, [](uint32_t flags) { return flags & kpl::pifVideo; });
+}
+
+std::optional<FileType> SoundTypeFor(const std::vector<FileType>& types, const std::string& path,
+                                     uint32_t direction) {
+  return typeFor(types, path, direction, [](uint32_t flags) {
+    return (flags & kpl::pifAudio) && !(flags & kpl::pifVideo);
+  });
 }
 
 }  // namespace kplhost

@@ -31,5 +31,8 @@ bool PatternMatches(std::string_view pattern, std::string_view fileName);
 // (pifRead or pifWrite).
 std::optional<FileType> PictureTypeFor(const std::vector<FileType>& types, const std::string& path,
                                        uint32_t direction);
+// The same for the sound types (pifAudio without pifVideo).
+std::optional<FileType> SoundTypeFor(const std::vector<FileType>& types, const std::string& path,
+                                     uint32_t direction);
 
 }  // namespace kplhost

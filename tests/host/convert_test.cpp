@@ -1,5 +1,6 @@
-// kplhost convert and the file patterns: pictures through the module's PCX and Targa types,
-// chosen by pattern, with the errors a user meets; and the patterns that kplhost info shows.
+// kplhost convert and the file patterns: pictures through the module's picture types and
+// sound through its AIFF types, chosen by pattern, with the errors a user meets; and the
+// patterns that kplhost info shows.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "command_run.hpp"
 #include "file_types.hpp"
 #include "png_io.hpp"
+#include "wav_io.hpp"
 
 namespace kplhost::test {
 namespace {
@@ -34,6 +36,44 @@ TEST(ConvertTest, PicturesPassThroughEveryFormatUnchanged) {
   }
   EXPECT_EQ(ReadPng(dir / "out.png"), picture);
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "b.TGA"), 18u + 35u + 23u * 9u * 3u);
+
+  // Through the SGI and Alias types under each of their patterns.
+  const std::vector<std::string> more = {"in.png", "e.sgi",  "f.ALIAS", "g.rgb",   "h.ali",
+                                         "i.BW",   "j.rgba", "k.pcx",   "out2.png"};
+  for (size_t i = 0; i + 1 < more.size(); ++i) {
+    SCOPED_TRACE(more[i] + " -> " + more[i + 1]);
+    const CommandResult result = RunKplhost({"convert", more[i], more[i + 1]}, dir.path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+  }
+  EXPECT_EQ(ReadPng(dir / "out2.png"), picture);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "e.sgi"), 512u + 23u * 9u * 3u);
+}
+
+TEST(ConvertTest, SoundPassesBetweenWavAndAiffUnchanged) {
+  ScratchDir dir;
+  for (const uint16_t bits : {8, 16})
+    for (const uint16_t channels : {1, 2}) {
+      SCOPED_TRACE(::testing::Message() << bits << " bits, " << channels << " channels");
+      SoundClip clip;
+      clip.channels = channels;
+      clip.sampleRate = 22050;
+      clip.bitsPerSample = bits;
+      // Two and a half seconds: blocks of a second and a last, shorter one.
+      clip.pcm.resize(size_t(22050) * 5 / 2 * clip.frameBytes());
+      for (size_t i = 0; i < clip.pcm.size(); ++i)
+        clip.pcm[i] = uint8_t(i * 7 + i / 300);
+      WriteWav(dir / "in.wav", clip);
+      const CommandResult there = RunKplhost({"convert", "in.wav", "mid.aif"}, dir.path());
+      ASSERT_EQ(there.exitCode, 0) << there.err;
+      EXPECT_NE(there.out.find("55125 sample frames"), std::string::npos) << there.out;
+      const CommandResult back = RunKplhost({"convert", "mid.aif", "back.AIFF"}, dir.path());
+      ASSERT_EQ(back.exitCode, 0) << back.err;
+      const CommandResult wav = RunKplhost({"convert", "back.AIFF", "out.wav"}, dir.path());
+      ASSERT_EQ(wav.exitCode, 0) << wav.err;
+      const SoundClip out = ReadWav(dir / "out.wav");
+      EXPECT_TRUE(out.sameFormat(clip));
+      EXPECT_EQ(out.pcm, clip.pcm);
+    }
 }
 
 TEST(ConvertTest, ErrorsNameTheProblem) {
@@ -42,6 +82,8 @@ TEST(ConvertTest, ErrorsNameTheProblem) {
   {
     std::ofstream garbage(dir.path() / "junk.pcx");
     garbage << "not a picture";
+    std::ofstream noise(dir.path() / "junk.aiff");
+    noise << "not a sound";
   }
   struct Case {
     std::vector<std::string> args;
@@ -54,7 +96,10 @@ TEST(ConvertTest, ErrorsNameTheProblem) {
       {{"convert", "in.xyz", "out.pcx"}, 2, "no file type reads 'in.xyz'"},
       {{"convert", "junk.pcx", "out.png"}, 1, "junk.pcx is not a file PCX files (*.PCX) can read"},
       {{"convert", "missing.tga", "out.png"}, 1, "missing.tga is not a file TGA files"},
-      {{"convert", "in.png", "out.sgi"}, 1, "SGI files (*.SGI) refused the format"},
+      {{"convert", "in.png", "out.aif"}, 2, "are not both pictures or both sounds"},
+      {{"convert", "in.wav", "out.xyz"}, 2, "no file type writes 'out.xyz'"},
+      {{"convert", "junk.pcx", "out.aiff"}, 2, "are not both pictures or both sounds"},
+      {{"convert", "junk.aiff", "out.wav"}, 1, "junk.aiff is not a file AIFF files (*.AIFF)"},
       {{"convert", "in.png", "out.pcx", "--module", "nosuchmodule"}, 1, "nosuchmodule"},
   };
   for (const Case& c : cases) {

@@ -106,25 +106,41 @@ TEST_F(TypeTable, SaversAcceptOnlyTheFramesTheyWrite) {
   EXPECT_EQ(m().piLocalSetFormat(kPcx, instance(kPcx), nullptr), 0);
 }
 
-TEST_F(TypeTable, TypesWithoutTheirCodecAnswerNothingToFileCalls) {
-  const kpl::FormatRecord f = PictureFormat(4, 3, 24);
+TEST_F(TypeTable, EveryTypeAnswersTheCallsOfItsModel) {
   char name[] = "/nonexistent/file";
-  for (uint32_t type = 2; type < 10; ++type) {
+  for (uint32_t type = 0; type < 8; ++type) {
     SCOPED_TRACE(type);
-    const uint32_t local = instance(type, 0x100);
-    EXPECT_EQ(m().piLocalSetFormat(type, local, &f), 0);
-    EXPECT_EQ(m().piLocalLoadData(type, local, 0, name), 0);
-    EXPECT_EQ(m().piLocalSaveData(type, local, 0, name), 0);
-    EXPECT_EQ(m().piLocalSetData(type, local, name, 1, nullptr, 0), 0);
-    EXPECT_EQ(m().piLocalProcessDataStart(type, local), 0);
-    EXPECT_EQ(m().piLocalProcessDataEnd(type, local), 0);
-  }
-  // The types with their codec answer the same calls.
-  for (uint32_t type : {kPcx, kTarga}) {
     const uint32_t local = instance(type);
     EXPECT_EQ(m().piLocalProcessDataStart(type, local), -1);
     EXPECT_EQ(m().piLocalProcessDataEnd(type, local), -1);
     EXPECT_EQ(m().piLocalSetData(type, local, name, 1, nullptr, 0), -1);
+    EXPECT_EQ(m().piLocalLoadData(type, local, 0, name), 0);
+    EXPECT_EQ(m().piLocalLoadData(type, local, 1, name), 0);
+  }
+  for (uint32_t type : {kAiff, kAif}) {
+    SCOPED_TRACE(type);
+    const uint32_t local = instance(type, 0x100);
+    const kpl::FormatRecord sound = [] {
+      kpl::FormatRecord f{};
+      f.sampleFrames = 10;
+      f.formatTag = 1;
+      f.channels = 1;
+      f.sampleRate = 8000;
+      f.averageBytesPerSecond = 8000;
+      f.blockAlign = 1;
+      f.bitsPerSample = 8;
+      f.blockSize = 8000;
+      return f;
+    }();
+    EXPECT_EQ(m().piLocalSetFormat(type, local, &sound), -1);
+    EXPECT_EQ(m().piLocalLength(type, local, 5), -1);
+    EXPECT_EQ(m().piLocalSetData(type, local, name, 1, nullptr, 0), -1);
+    EXPECT_EQ(m().piLocalProcessDataStart(type, local), -1);
+    EXPECT_EQ(m().piLocalLoadData(type, local, 1, name), 0);
+    EXPECT_EQ(m().piLocalLoadData(type, local, 2, name), 0) << "no such file";
+    EXPECT_EQ(m().piLocalSaveData(type, local, 1, name), 0);
+    EXPECT_EQ(m().piLocalSaveData(type, local, 0, name), -1) << "starts the stream again";
+    EXPECT_EQ(m().piLocalProcessDataEnd(type, local), -1);
   }
 }
 
@@ -224,7 +240,7 @@ TEST_F(TypeTable, SaversConvertFramesOfOtherDepthsTo24Bits) {
   std::memcpy(frame.data() + 40, table, 16);
   const uint8_t rows[8] = {2, 3, 0, 0, 0, 1, 0, 0};  // bottom row first
   std::memcpy(frame.data() + 56, rows, 8);
-  for (uint32_t type : {kPcx, kTarga}) {
+  for (uint32_t type : {kPcx, kTarga, kSgi}) {
     SCOPED_TRACE(type);
     const std::string file = path("eight" + std::to_string(type));
     std::vector<char> name(file.begin(), file.end());

@@ -23,7 +23,8 @@
 
 namespace rastunes_test {
 
-inline constexpr uint32_t kPcx = 0, kTarga = 1;
+inline constexpr uint32_t kPcx = 0, kTarga = 1, kAlias = 2, kAli = 3, kSgi = 4, kBw = 5, kRgb = 6,
+                          kRgba = 7, kAiff = 8, kAif = 9;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -112,6 +113,29 @@ inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
 inline void PutLe16(Bytes& b, size_t at, uint32_t v) {
   b[at] = uint8_t(v);
   b[at + 1] = uint8_t(v >> 8);
+}
+inline void PutBe16(Bytes& b, size_t at, uint32_t v) {
+  b[at] = uint8_t(v >> 8);
+  b[at + 1] = uint8_t(v);
+}
+inline void PutBe32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    b[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+}
+inline uint32_t Be16At(const Bytes& b, size_t at) {
+  return uint32_t(b.at(at)) << 8 | b.at(at + 1);
+}
+inline uint32_t Be32At(const Bytes& b, size_t at) {
+  return Be16At(b, at) << 16 | Be16At(b, at + 2);
+}
+inline Bytes Joined(Bytes b, const Bytes& more) {
+  b.insert(b.end(), more.begin(), more.end());
+  return b;
+}
+inline std::vector<char> NameOf(const std::string& file) {
+  std::vector<char> name(file.begin(), file.end());
+  name.push_back('\0');
+  return name;
 }
 
 class Rastunes : public ::testing::Test {
