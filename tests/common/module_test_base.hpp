@@ -3,7 +3,9 @@
 // host loads it, instances freed after each test, and frames painted pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +47,43 @@ class ModuleTest : public ::testing::Test {
 
   std::vector<std::pair<uint32_t, uint32_t>> instances_;
 };
+
+// The twenty calls every module exports, and nothing else.
+inline const std::set<std::string> kPluginCalls = {"piCount",
+                                                   "piInit",
+                                                   "piDone",
+                                                   "piName",
+                                                   "piFlags",
+                                                   "piIcon",
+                                                   "piLocalInit",
+                                                   "piLocalDone",
+                                                   "piLocalSetFormat",
+                                                   "piLocalLength",
+                                                   "piLocalDlg",
+                                                   "piLocalFlags",
+                                                   "piLocalSetData",
+                                                   "piLocalProcessDataStart",
+                                                   "piLocalProcessData",
+                                                   "piLocalProcessDataEnd",
+                                                   "piLocalGetData",
+                                                   "piLocalSaveData",
+                                                   "piLocalLoadData",
+                                                   "piLocalName"};
+
+// The names a built module's dynamic symbol table defines, as nm lists them.
+inline std::set<std::string> DefinedExports(const std::string& moduleFile) {
+  const std::string command =
+      "nm -D --defined-only '" + std::string(KPL_BIN_DIR) + "/" + moduleFile + "' 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::set<std::string> names;
+  if (!pipe) return names;
+  char line[512];
+  while (fgets(line, sizeof line, pipe.get())) {
+    char address[64], kind[8], name[256];
+    if (sscanf(line, "%63s %7s %255s", address, kind, name) == 3) names.insert(name);
+  }
+  return names;
+}
 
 // A 24-bit frame whose pixel (x, y) is colour(x, y).
 template <class Colour>

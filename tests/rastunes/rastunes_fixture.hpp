@@ -19,7 +19,7 @@
 #include "kpl/platform/memory.h"
 #include "kpl/support/dib_lib.hpp"
 #include "kpl/support/tessal_plug.hpp"
-#include "module_loader.hpp"
+#include "module_test_base.hpp"
 
 namespace rastunes_test {
 
@@ -138,13 +138,11 @@ inline std::vector<char> NameOf(const std::string& file) {
   return name;
 }
 
-class Rastunes : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    module_ = std::make_unique<kplhost::Module>(std::string(KPL_BIN_DIR) + "/rastunes.kpl");
-  }
-  static void TearDownTestSuite() { module_.reset(); }
+class Rastunes : public module_test::ModuleTest<Rastunes> {
+ public:
+  static constexpr const char* kModuleFile = "rastunes.kpl";
 
+ protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = std::filesystem::temp_directory_path() /
@@ -153,23 +151,16 @@ class Rastunes : public ::testing::Test {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
-    for (auto [type, local] : instances_)
-      m().piLocalDone(type, local);
+    ModuleTest::TearDown();
     for (uint32_t block : blocks_)
       GlobalFree(block);
     std::filesystem::remove_all(dir_);
   }
 
-  kplhost::Module& m() { return *module_; }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
   // An instance freed at the end of the test.
-  uint32_t instance(uint32_t type, uint32_t flags = 0) {
-    const uint32_t local = m().piLocalInit(type, flags);
-    EXPECT_NE(local, 0u);
-    instances_.push_back({type, local});
-    return local;
-  }
+  uint32_t instance(uint32_t type, uint32_t flags = 0) { return ModuleTest::instance(type, flags); }
   // A block handed to the host, freed at the end of the test.
   uint32_t owned(uint32_t block) {
     if (block) blocks_.push_back(block);
@@ -223,9 +214,7 @@ class Rastunes : public ::testing::Test {
     return m().piLocalSaveData(type, local, 0, name.data()) == -1;
   }
 
-  static inline std::unique_ptr<kplhost::Module> module_;
   std::filesystem::path dir_;
-  std::vector<std::pair<uint32_t, uint32_t>> instances_;
   std::vector<uint32_t> blocks_;
 };
 
