@@ -117,6 +117,14 @@ SoundClip AviReader::sound() {
                   std::to_string(format_.bitsPerSample) + "-bit)");
   const uint64_t total = uint64_t(std::max(format_.sampleFrames, 0)) * format_.blockAlign;
   clip.pcm.reserve(total);
+  // Reads of one second in whole sample frames (the record proposes an eighth of a second,
+  // which need not be whole frames). The type keeps the block size whatever it answers.
+  kpl::FormatRecord reading = format_;
+  reading.blockSize =
+      int32_t(std::min<uint64_t>(uint64_t(format_.sampleRate) * format_.blockAlign,
+                                 INT32_MAX / format_.blockAlign * format_.blockAlign));
+  if (reading.blockSize <= 0) throw Failure(path_ + " has sound without a sample rate");
+  module_->piLocalSetFormat(kAviType, local_, &reading);
   module_->piLocalLength(kAviType, local_, 0);
   std::vector<char> name = textOf(path_);
   while (clip.pcm.size() < total) {
@@ -153,13 +161,13 @@ AviWriter::AviWriter(const std::string& path, const AviLayout& layout)
   local_ = openInstance(*module_, kpl::pifWrite, "write " + path);
   try {
     if (module_->piLocalSetFormat(kAviType, local_, &format) != kpl::kTrue)
-      throw Failure(
-          "clipvane does not write " + std::to_string(layout.width) + "x" +
-          std::to_string(layout.height) + " frames" +
-          (layout.sound ? " with " + std::to_string(layout.sound->sampleRate) + " Hz " +
-                              std::to_string(layout.sound->bitsPerSample) +
-                              "-bit sound (it takes 11025, 22050 or 44100 Hz, 8 or 16 bits)"
-                        : std::string()));
+      throw Failure("clipvane does not write " + std::to_string(layout.width) + "x" +
+                    std::to_string(layout.height) + " frames" +
+                    (layout.sound
+                         ? " with " + std::to_string(layout.sound->sampleRate) + " Hz " +
+                               std::to_string(layout.sound->bitsPerSample) +
+                               "-bit sound (it takes 11025, 22050 or 44100 Hz, 8 or 16 bits)"
+                         : std::string()));
     EnsureParentDirectory(path);
     std::vector<char> name = textOf(path_);
     if (module_->piLocalSaveData(kAviType, local_, 0, name.data()) != kpl::kTrue)

@@ -50,7 +50,7 @@ class AviReader {
 struct AviLayout {
   int32_t width = 0, height = 0;
   int32_t frames = 0;
-  int32_t frameRate = 25000;  // frames per 1000 seconds
+  int32_t frameRate = 25000;       // frames per 1000 seconds
   std::optional<SoundClip> sound;  // its format and its whole sound
 };
 

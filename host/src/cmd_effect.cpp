@@ -1,9 +1,9 @@
 // kplhost effect: one effect type run over the user's pictures or sound.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <cstdio>
 #include <limits>
 #include <memory>
 
@@ -123,7 +123,8 @@ EffectOptions readOptions(const ParsedArgs& parsed) {
       throw usage("--set takes KEY=VALUE, not '" + line + "'");
   options.out = parsed.value("out");
   options.sheet = parsed.value("sheet");
-  if (options.out && !options.sound && !NumberedPath::Parse(*options.out) && !IsAviPath(*options.out))
+  if (options.out && !options.sound && !NumberedPath::Parse(*options.out) &&
+      !IsAviPath(*options.out))
     throw usage(
         "--out for pictures needs a step number in it, such as out/step%03d.png, or to be an "
         ".avi clip");
@@ -163,8 +164,8 @@ std::optional<SoundClip> ClipSound(const Module& module, const EffectJob& videoJ
   job.instanceFlags = (options.flags & ~kpl::pifVideo) | kpl::pifAudio;
   job.length = int32_t(std::min<int64_t>(sound.frames(), std::numeric_limits<int32_t>::max()));
   job.progressLabel = videoJob.progressLabel + " (sound)";
-  const SoundRun run = RunSoundEffect(module, job, sound, other ? &*other : nullptr,
-                                      int32_t(sound.sampleRate));
+  const SoundRun run =
+      RunSoundEffect(module, job, sound, other ? &*other : nullptr, int32_t(sound.sampleRate));
   printOutcome(module, job, run.outcome);
   return run.sound;
 }
@@ -210,8 +211,7 @@ void runVideo(const Module& module, EffectJob job, const EffectOptions& options)
   if (clip) {
     clip->finish();
     std::cout << "wrote   " << *options.out << " (" << job.steps << " frames at "
-              << FramesPerSecond(frameRate > 0 ? frameRate : kDefaultFrameRate)
-              << " per second"
+              << FramesPerSecond(frameRate > 0 ? frameRate : kDefaultFrameRate) << " per second"
               << (sound ? ", " + std::to_string(sound->frames()) + " sample frames of sound" : "")
               << ")\n";
   }
