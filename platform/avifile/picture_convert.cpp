@@ -48,16 +48,16 @@ bool PictureConverter::toBitmapRows(const PictureView& source, AVPixelFormat tar
          source.height;
 }
 
-bool PictureConverter::fromBitmapRows(const uint8_t* rows, uint32_t stride, AVPixelFormat source,
-                                      const uint32_t* palette, int width, int height,
-                                      AVPixelFormat target, uint8_t* const* planes,
+bool PictureConverter::fromBitmapRows(const uint8_t* rows, uint32_t stride, bool topDown,
+                                      AVPixelFormat source, const uint32_t* palette, int width,
+                                      int height, AVPixelFormat target, uint8_t* const* planes,
                                       const int* linesizes) {
   context_ = sws_getCachedContext(context_, width, height, source, width, height, target,
                                   SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!context_) return false;
-  const uint8_t* data[4] = {rows + size_t(stride) * size_t(height - 1),
+  const uint8_t* data[4] = {topDown ? rows : rows + size_t(stride) * size_t(height - 1),
                             reinterpret_cast<const uint8_t*>(palette)};
-  const int strides[4] = {-int(stride)};
+  const int strides[4] = {topDown ? int(stride) : -int(stride)};
   return sws_scale(context_, data, strides, 0, height, planes, linesizes) == height;
 }
 

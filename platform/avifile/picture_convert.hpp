@@ -40,8 +40,8 @@ class PictureConverter {
   // Writes `source` into `rows` (the bottom row first, `stride` apart) as `target` pixels.
   bool toBitmapRows(const PictureView& source, AVPixelFormat target, uint8_t* rows,
                     uint32_t stride);
-  // Reads bitmap rows (bottom row first) into a picture of `target` pixels.
-  bool fromBitmapRows(const uint8_t* rows, uint32_t stride, AVPixelFormat source,
+  // Reads bitmap rows (the bottom row first unless `topDown`) into a picture of `target` pixels.
+  bool fromBitmapRows(const uint8_t* rows, uint32_t stride, bool topDown, AVPixelFormat source,
                       const uint32_t* palette, int width, int height, AVPixelFormat target,
                       uint8_t* const* planes, const int* linesizes);
 
