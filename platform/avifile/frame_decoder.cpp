@@ -216,6 +216,12 @@ void* AviFrameDecoder::frameAt(int64_t position) {
   if (index < 0 || index >= stored->track().length()) return nullptr;
   if (index == current) return bitmap.data();
   if (raw) {
+    // Rows stored as they are handed out go straight from the file into the bitmap.
+    if (outBits == source.biBitCount && source.biHeight > 0 &&
+        stored->readSampleInto(index, bitmap.data() + pixelsAt, bitmap.size() - pixelsAt)) {
+      current = index;
+      return bitmap.data();
+    }
     if (!stored->readSample(index, sample)) return nullptr;
     if (sample.empty() && current >= 0) {
       current = index;  // a dropped frame repeats the one before
