@@ -123,6 +123,13 @@ bool FileStream::readSample(int64_t sample, std::vector<uint8_t>& data) const {
   return file_.file->readAt(pieces[0].offset, data.data(), data.size());
 }
 
+bool FileStream::readSampleInto(int64_t sample, uint8_t* out, size_t bytes) const {
+  std::vector<StreamTrack::Piece> pieces;
+  if (track_.sampleBytes() || !track_.locate(sample, 1, pieces) || pieces[0].bytes != bytes)
+    return false;
+  return file_.file->readAt(pieces[0].offset, out, bytes);
+}
+
 HRESULT FileStream::write(int32_t start, int32_t samples, const void* buffer, int32_t bufferBytes,
                           uint32_t flags, int32_t* samplesWritten, int32_t* bytesWritten) {
   if (samplesWritten) *samplesWritten = 0;

@@ -82,6 +82,9 @@ class FileStream final : public AviStreamObject {
   AviFileObject& file() { return file_; }
   // Reads one whole sample (a video frame) of a varying-size stream, counted from the start.
   bool readSample(int64_t sample, std::vector<uint8_t>& data) const;
+  // The same straight into `out` when the sample holds exactly `bytes` bytes; false otherwise
+  // (nothing read).
+  bool readSampleInto(int64_t sample, uint8_t* out, size_t bytes) const;
   // The compressor writing through this stream names itself in the stream header.
   void setHandler(FOURCC handler) { track_.info.fccHandler = handler; }
 

@@ -133,3 +133,38 @@ inline std::string quoted(const std::string& text) {
 }
 
 }  // namespace avitest
+
+namespace avitest {
+
+// A child process whose output is read piece by piece (a whole decoded clip may not fit in
+// memory).
+class PipeReader {
+ public:
+  explicit PipeReader(const std::string& command) : pipe_(popen(command.c_str(), "r")) {}
+  ~PipeReader() {
+    if (pipe_) pclose(pipe_);
+  }
+  bool read(std::vector<uint8_t>& out, size_t bytes) {
+    out.resize(bytes);
+    return pipe_ && fread(out.data(), 1, bytes, pipe_) == bytes;
+  }
+
+ private:
+  FILE* pipe_;
+};
+
+// Rows of a packed bitmap's pixels (bottom row first, padded) as top-first unpadded rows, the
+// way ffmpeg prints raw video.
+inline std::vector<uint8_t> topDownRows(const uint8_t* pixels, int width, int height, int bits) {
+  const uint32_t stride = rowBytes(width, bits);
+  const size_t row = size_t(width) * bits / 8;
+  std::vector<uint8_t> out(row * height);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(out.data() + row * y, pixels + size_t(stride) * (height - 1 - y), row);
+  return out;
+}
+
+inline const std::string ffmpeg =
+    std::string(PEER_FFMPEG) + " -hide_banner -loglevel error -nostdin";
+
+}  // namespace avitest
