@@ -16,12 +16,14 @@ namespace {
 constexpr uint32_t kOpenForReading = OF_READ | OF_SHARE_DENY_WRITE;
 constexpr const char* kCaption = "ClipVane";
 
-// The clip's duration in samples: frames / (frames per 1000 s) * 1000 * sample rate, formed
-// in floating point and truncated once. A clip without a frame rate has no duration.
+// The clip's duration in samples, formed in floating point and truncated once. The products
+// come first: frames x 1000 x sample rate is exact in extended precision, so a clip of whole
+// seconds gets its whole count (5 frames at 5 per second and 11025 Hz are 11025 samples, where
+// dividing first leaves 11024.99...). A clip without a frame rate has no duration.
 int32_t sampleCountOf(int32_t frames, int32_t frameRate, uint32_t sampleRate) {
   if (frameRate <= 0 || frames <= 0) return 0;
   const long double samples =
-      (long double)frames / (long double)frameRate * 1000.0L * (long double)sampleRate;
+      (long double)frames * 1000.0L * (long double)sampleRate / (long double)frameRate;
   if (!(samples < (long double)std::numeric_limits<int32_t>::max()))
     return std::numeric_limits<int32_t>::max();
   return int32_t(samples);
