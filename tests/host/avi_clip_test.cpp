@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "command_run.hpp"
@@ -17,18 +20,9 @@ namespace {
 class AviClipTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const char* home = std::getenv("KPL_HOME")) savedHome_ = home;
-    setenv("KPL_HOME", (dir_.path() / "home").c_str(), 1);
     ffmpeg_ = Peer(PEER_FFMPEG);
     ffprobe_ = Peer(PEER_FFPROBE);
   }
-  void TearDown() override {
-    if (savedHome_)
-      setenv("KPL_HOME", savedHome_->c_str(), 1);
-    else
-      unsetenv("KPL_HOME");
-  }
-
   // What ffmpeg decodes of a file: raw bytes in the given form.
   std::string decoded(const std::string& input, const std::vector<std::string>& output) {
     std::vector<std::string> argv{ffmpeg_, "-v", "error", "-i", input};
@@ -55,7 +49,7 @@ class AviClipTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  std::optional<std::string> savedHome_;
+  ScratchStore store_{dir_.path() / "home"};
   std::string ffmpeg_, ffprobe_;
 };
 
@@ -170,6 +164,18 @@ TEST_F(AviClipTest, EffectsOverAviClipsGiveWhatTheyGiveOverFfmpegsDecoding) {
     const std::string samples = sound("out.avi");
     EXPECT_EQ(samples.size(), 26460u * 4);
     EXPECT_TRUE(samples == sound("ref.wav")) << "sample for sample";
+  }
+}
+
+TEST_F(AviClipTest, TheTypeNamesItselfInTheUsersLanguage) {
+  for (const auto& [language, name] :
+       {std::pair{"dan", "AVI filer (*.avi)"}, std::pair{"ENU", "AVI files (*.avi)"}}) {
+    std::filesystem::create_directories(dir_.path() / "home");
+    std::ofstream(dir_.path() / "home/win.ini") << "[Intl]\nsLanguage=" << language << "\n";
+    const CommandResult info = kplhost({"info", "clipvane"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find(std::string("type 0  ") + name + "\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("pattern *.avi"), std::string::npos) << info.out;
   }
 }
 
