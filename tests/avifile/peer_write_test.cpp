@@ -223,3 +223,39 @@ TEST(CompressedStream, KeepsTheKeyFrameInterval) {
               "K_\n__\n__\n__\n__\nK_\n__\n__\n__\n__\nK_\n__\n");
   }
 }
+
+// Quality and data rate reach the encoders that take them: a higher quality or rate gives
+// larger frames (rate control needs a score of frames to settle).
+TEST(CompressedStream, QualityAndDataRateSteerTheEncoder) {
+  auto bytesWritten = [](FOURCC handler, uint32_t quality, uint32_t bytesPerSecond) {
+    TempDir dir;
+    AviFile file = createAvi(dir.file("q.avi"));
+    AviStream video = createStream(file, videoInfo(64, 48, 10, 1));
+    AVICOMPRESSOPTIONS options{};
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = handler;
+    options.dwQuality = quality;
+    options.dwBytesPerSecond = bytesPerSecond;
+    options.dwFlags = AVICOMPRESSF_VALID | (bytesPerSecond ? AVICOMPRESSF_DATARATE : 0);
+    PAVISTREAM made = nullptr;
+    EXPECT_EQ(AVIMakeCompressedStream(&made, video.get(), &options, nullptr), AVIERR_OK);
+    AviStream compressed(made);
+    auto format = bitmapFormat(64, 48, 24);
+    EXPECT_EQ(AVIStreamSetFormat(compressed.get(), 0, format.data(), 40), AVIERR_OK);
+    int64_t total = 0;
+    for (int n = 0; n < 20; ++n) {
+      auto pixels = framePixels(64, 48, 24, n);
+      EXPECT_EQ(AVIStreamWrite(compressed.get(), n, 1, pixels.data(), int32_t(pixels.size()), 0,
+                               nullptr, nullptr),
+                AVIERR_OK);
+      int32_t bytes = 0;
+      AVIStreamRead(video.get(), n, 1, nullptr, 0, &bytes, nullptr);
+      total += bytes;
+    }
+    return total;
+  };
+  EXPECT_GT(bytesWritten(kMotionJpeg, 9500, 0), bytesWritten(kMotionJpeg, 1000, 0));
+  EXPECT_GT(bytesWritten(kMotionJpeg, 0xFFFFFFFF, 200000),
+            bytesWritten(kMotionJpeg, 0xFFFFFFFF, 5000));
+  EXPECT_GT(bytesWritten(kCinepak, 10000, 0), bytesWritten(kCinepak, 0, 0));
+}
