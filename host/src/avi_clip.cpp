@@ -115,7 +115,13 @@ SoundClip AviReader::sound() {
       (clip.bitsPerSample != 8 && clip.bitsPerSample != 16))
     throw Failure(path_ + " has sound kplhost does not take (" +
                   std::to_string(format_.bitsPerSample) + "-bit)");
-  const uint64_t total = uint64_t(std::max(format_.sampleFrames, 0)) * format_.blockAlign;
+  // The clip's duration in sound, but never more than the file could hold: a header claiming
+  // hours of sound in a small file must not make kplhost allocate them.
+  std::error_code noSize;
+  const uint64_t fileBytes = std::filesystem::file_size(path_, noSize);
+  const uint64_t total =
+      std::min<uint64_t>(uint64_t(std::max(format_.sampleFrames, 0)) * format_.blockAlign,
+                         noSize ? 0 : fileBytes / format_.blockAlign * format_.blockAlign);
   clip.pcm.reserve(total);
   // Reads of one second in whole sample frames (the record proposes an eighth of a second,
   // which need not be whole frames). The type keeps the block size whatever it answers.

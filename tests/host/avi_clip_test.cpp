@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -188,6 +189,22 @@ TEST_F(AviClipTest, SoundTheWriterDoesNotTakeIsNamed) {
       {"effect", "pannikel", "Fade", "--flags", "0x1400", "--in", "in.avi", "--out", "out.avi"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("48000 Hz"), std::string::npos) << result.err;
+  // A clip that claims far more frames (and so sound) than it holds fails at its end.
+  ffmpeg({"-f", "lavfi", "-i", "testsrc=size=16x16:rate=10:duration=0.5", "-f", "lavfi", "-i",
+          "sine=sample_rate=44100:duration=0.5", "-c:v", "rawvideo", "-pix_fmt", "bgr24", "-c:a",
+          "pcm_s16le", "long.avi"});
+  {
+    std::fstream file(dir_.path() / "long.avi", std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    const size_t avih = bytes.find("avih");
+    ASSERT_NE(avih, std::string::npos);
+    file.seekp(std::streamoff(avih + 8 + 16));  // total frames
+    file.write("\xFF\xFF\xFF\x7F", 4);
+  }
+  const CommandResult claimed = kplhost(
+      {"effect", "pannikel", "Fade", "--flags", "0x1400", "--in", "long.avi", "--out", "o.avi"});
+  EXPECT_EQ(claimed.exitCode, 1);
+  EXPECT_NE(claimed.err.find("could not read frame 5 "), std::string::npos) << claimed.err;
   // A clip without a file behind it, and a file that is no AVI clip.
   EXPECT_EQ(kplhost({"effect", "pannikel", "Fade", "--in", "none.avi", "--out", "o.avi"}).exitCode,
             1);
