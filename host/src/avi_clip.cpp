@@ -122,13 +122,15 @@ SoundClip AviReader::sound() {
   const uint64_t total =
       std::min<uint64_t>(uint64_t(std::max(format_.sampleFrames, 0)) * format_.blockAlign,
                          noSize ? 0 : fileBytes / format_.blockAlign * format_.blockAlign);
+  if (total == 0) return clip;
   clip.pcm.reserve(total);
   // Reads of one second in whole sample frames (the record proposes an eighth of a second,
-  // which need not be whole frames). The type keeps the block size whatever it answers.
+  // which need not be whole frames), or of the whole sound when it is shorter. The type keeps
+  // the block size whatever it answers.
   kpl::FormatRecord reading = format_;
-  reading.blockSize =
-      int32_t(std::min<uint64_t>(uint64_t(format_.sampleRate) * format_.blockAlign,
-                                 INT32_MAX / format_.blockAlign * format_.blockAlign));
+  reading.blockSize = int32_t(
+      std::min<uint64_t>({uint64_t(format_.sampleRate) * format_.blockAlign,
+                          uint64_t(INT32_MAX / format_.blockAlign * format_.blockAlign), total}));
   if (reading.blockSize <= 0) throw Failure(path_ + " has sound without a sample rate");
   module_->piLocalSetFormat(kAviType, local_, &reading);
   module_->piLocalLength(kAviType, local_, 0);
