@@ -8,6 +8,8 @@ packages=(
   libpng-dev libsndfile1-dev
   libavcodec-dev libavutil-dev
   ffmpeg imagemagick sox
+  libswscale-dev    # AVI frame decoder and compressors
+  libavformat-dev   # only the AVI benchmark's baseline
 )
 
 missing=()

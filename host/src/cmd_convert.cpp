@@ -14,6 +14,7 @@
 #include "kpl/support/tessal_plug.hpp"
 #include "module_types.hpp"
 #include "paths.hpp"
+#include "picture_files.hpp"
 #include "png_io.hpp"
 #include "sound_file.hpp"
 #include "type_session.hpp"
@@ -48,67 +49,6 @@ bool isPng(const std::string& path) {
 
 bool isWav(const std::string& path) {
   return PatternMatches("*.wav", std::filesystem::path(path).filename().string());
-}
-
-std::vector<char> textOf(const std::string& path) {
-  std::vector<char> text(path.begin(), path.end());
-  text.push_back('\0');
-  return text;
-}
-
-// Frees a block the module handed over, once the host is done with it.
-struct HandedBlock {
-  uint32_t handle;
-  ~HandedBlock() {
-    if (handle) GlobalFree(handle);
-  }
-};
-
-RgbImage readThroughModule(const Module& module, const FileType& type, const std::string& path) {
-  const TypeSession session(module, type.index);
-  const uint32_t local = module.piLocalInit(type.index, kpl::pifRead | kpl::pifVideo);
-  if (!local) throw Failure(type.name + ": no instance to read " + path);
-  struct Done {
-    const Module& m;
-    uint32_t type, local;
-    ~Done() { m.piLocalDone(type, local); }
-  } done{module, type.index, local};
-  std::vector<char> name = textOf(path);
-  if (module.piLocalLoadData(type.index, local, 0, name.data()) != kpl::kTrue)
-    throw Failure(path + " is not a file " + type.name + " can read");
-  const HandedBlock record{module.piLocalGetData(type.index, local)};
-  if (module.piLocalLoadData(type.index, local, 1, name.data()) != kpl::kTrue)
-    throw Failure(type.name + " could not read the picture in " + path);
-  const HandedBlock frame{module.piLocalGetData(type.index, local)};
-  kpl::BlockLock lock(frame.handle);
-  if (!lock || frame.handle == record.handle)
-    throw Failure(type.name + " handed out no frame for " + path);
-  return ImageFromFrame({lock.as<uint8_t>(), GlobalSize(frame.handle)});
-}
-
-void writeThroughModule(const Module& module, const FileType& type, const RgbImage& image,
-                        const std::string& path) {
-  const TypeSession session(module, type.index);
-  const uint32_t local = module.piLocalInit(type.index, kpl::pifWrite | kpl::pifVideo);
-  if (!local) throw Failure(type.name + ": no instance to write " + path);
-  struct Done {
-    const Module& m;
-    uint32_t type, local;
-    ~Done() { m.piLocalDone(type, local); }
-  } done{module, type.index, local};
-  const HostFrame frame(image);
-  kpl::FormatRecord format{};
-  format.flags = kpl::pifVideo;
-  format.frameCount = 1;
-  std::memcpy(&format.video, frame.address(), sizeof format.video);
-  if (module.piLocalSetFormat(type.index, local, &format) != kpl::kTrue)
-    throw Failure(type.name + " refused the format of a " + std::to_string(image.width()) + " x " +
-                  std::to_string(image.height()) + " 24-bit picture");
-  module.piLocalSetData(type.index, local, frame.address(), frame.bytes(), nullptr, 0);
-  EnsureParentDirectory(path);
-  std::vector<char> name = textOf(path);
-  if (module.piLocalSaveData(type.index, local, 0, name.data()) != kpl::kTrue)
-    throw Failure(type.name + " could not write " + path);
 }
 
 std::string patternsOf(const std::vector<FileType>& types, uint32_t direction) {
@@ -173,9 +113,9 @@ int RunConvertCommand(std::span<const std::string> args) {
     throw UsageError("convert: '" + in + "' and '" + out +
                      "' are not both pictures or both sounds");
 
-  const RgbImage image = reader ? readThroughModule(module, *reader, in) : ReadPng(in);
+  const RgbImage image = reader ? ReadThroughModule(module, *reader, in) : ReadPng(in);
   if (writer)
-    writeThroughModule(module, *writer, image, out);
+    WriteThroughModule(module, *writer, image, out);
   else {
     EnsureParentDirectory(out);
     WritePng(out, image);

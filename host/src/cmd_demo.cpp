@@ -7,12 +7,15 @@
 #include <memory>
 
 #include "arg_parser.hpp"
+#include "avi_clip.hpp"
 #include "commands.hpp"
 #include "contact_sheet.hpp"
 #include "demo_material.hpp"
 #include "errors.hpp"
+#include "file_types.hpp"
 #include "module_types.hpp"
 #include "paths.hpp"
+#include "picture_files.hpp"
 #include "png_io.hpp"
 #include "sound_effect.hpp"
 #include "video_effect.hpp"
@@ -27,8 +30,11 @@ Runs the typical job on built-in material (three 320x240 pictures and a 2-second
 tone): a fade in, a cross fade and a wipe of the pictures, a blue-screen key of a subject
 over one of them and the transitions from one picture to the other (push, slide, curtain
 slide, chessboard, snake wipe), shown on one contact sheet with a row per effect, and a fade
-in of the tone, written as a WAV file. The modules are found next
-to kplhost. The material itself is written too, for trying `kplhost effect` on.
+in of the tone, written as a WAV file. Then the whole road of a clip: the colour bars saved
+and loaded as PCX (rastunes), faded in over two seconds together with the tone (pannikel),
+written as an AVI clip (clipvane, fade-in.avi) and read back onto a contact sheet of its
+own. The modules are found next to kplhost. The material itself is written too, for trying
+`kplhost effect` on.
 
 Options:
   --out DIR    where to write (default: ./kpl-demo)
@@ -176,6 +182,55 @@ SoundClip runSound(const Module& module, const DemoRun& run) {
       .sound;
 }
 
+// The road of a clip through the modules: a picture saved and loaded as PCX, faded in over
+// two seconds together with a tone, written as an AVI clip and read back onto a sheet.
+constexpr int32_t kClipFrameRate = 25000, kClipFrames = 50, kClipSheetEvery = 5;
+constexpr uint32_t kClipToneRate = 44100;  // a rate the AVI writer takes
+
+void runClipRoad(ModuleShelf& modules, const std::filesystem::path& folder) {
+  const Module& rastunes = modules.get("rastunes");
+  const std::filesystem::path pcxPath = folder / "road-picture.pcx";
+  const auto pcx = PictureTypeFor(FileTypesOf(rastunes), pcxPath.string(), kpl::pifWrite);
+  if (!pcx) throw Failure("rastunes offers no type that writes " + pcxPath.string());
+  WriteThroughModule(rastunes, *pcx, ColourBars(kPictureWidth, kPictureHeight), pcxPath.string());
+  std::cout << "wrote   " << pcxPath.string() << " (colour bars as PCX, through rastunes)\n";
+  const RgbImage picture = ReadThroughModule(rastunes, *pcx, pcxPath.string());
+
+  const Module& pannikel = modules.get("pannikel");
+  EffectJob soundJob;
+  soundJob.type = ResolveType(pannikel, "Fade");
+  soundJob.instanceFlags = pifAudio | pifOneClip | pifAtStart;
+  soundJob.progressLabel = "Clip: sound fade in";
+  const SoundClip tone = SineTone(kToneHertz, kToneSeconds, kClipToneRate, kToneChannels);
+  soundJob.length = int32_t(tone.frames());
+  const SoundClip sound =
+      RunSoundEffect(pannikel, soundJob, tone, nullptr, int32_t(tone.sampleRate)).sound;
+
+  const std::filesystem::path clipPath = folder / "fade-in.avi";
+  AviWriter clip(clipPath.string(),
+                 {kPictureWidth, kPictureHeight, kClipFrames, kClipFrameRate, sound});
+  EffectJob videoJob;
+  videoJob.type = soundJob.type;
+  videoJob.instanceFlags = pifVideo | pifOneClip | pifAtStart;
+  videoJob.steps = videoJob.length = kClipFrames;
+  videoJob.progressLabel = "Clip: fade in";
+  PictureClip still(picture);
+  RunVideoEffect(pannikel, videoJob, still, nullptr,
+                 [&](int32_t, RgbImage frame) { clip.addFrame(frame); });
+  clip.finish();
+  std::cout << "wrote   " << clipPath.string() << " (" << kClipFrames
+            << " frames at 25 per second fading in, with the tone fading in, through clipvane)\n";
+
+  AviReader reader(clipPath.string());
+  SheetRow row{"Fade in (" + clipPath.filename().string() + ")", {}};
+  for (int32_t frame = 0; frame < reader.frames(); frame += kClipSheetEvery)
+    row.pictures.push_back(reader.frame(frame));
+  const std::filesystem::path sheet = folder / "fade-in-avi.png";
+  WritePng(sheet, ComposeContactSheet({row}));
+  std::cout << "wrote   " << sheet.string() << " (contact sheet: every " << kClipSheetEvery
+            << "th frame of the clip, read back through clipvane)\n";
+}
+
 void writeMaterial(const std::filesystem::path& folder) {
   for (const MaterialFile& file : kMaterialFiles) {
     const std::filesystem::path path = folder / file.fileName;
@@ -218,6 +273,7 @@ int RunDemoCommand(std::span<const std::string> args) {
     std::cout << "wrote   " << sheet.string() << " (contact sheet: " << rows.size() << " effects, "
               << kVideoSteps << " steps each)\n";
   }
+  runClipRoad(modules, folder);
   writeMaterial(folder);
   return 0;
 }

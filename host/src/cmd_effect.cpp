@@ -1,11 +1,14 @@
 // kplhost effect: one effect type run over the user's pictures or sound.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <memory>
 
 #include "arg_parser.hpp"
+#include "avi_clip.hpp"
 #include "commands.hpp"
 #include "contact_sheet.hpp"
 #include "errors.hpp"
@@ -30,7 +33,8 @@ TYPE is a type index (0) or a type name in any case (fade).
 
 Input:
   --in PATH        the clip: a PNG picture (reused for every step), a numbered PNG
-                   sequence such as frames/%03d.png (numbered from 0 or 1), or a .wav sound
+                   sequence such as frames/%03d.png (numbered from 0 or 1), an .avi clip
+                   (read through clipvane: its frames and its sound), or a .wav sound
                    (8-bit or 16-bit PCM; other sample formats are converted to 16-bit)
   --in2 PATH       a second clip of the same kind, for effects between two clips
 Run:
@@ -44,7 +48,10 @@ Run:
   --block N        sound: sample frames per step (default: one second)
   --set KEY=VALUE  a settings line for piLocalLoadData; repeat it for lines 1, 2, ...
 Output:
-  --out PATH       video: a numbered PNG per step, e.g. out/step%03d.png (steps from 0);
+  --out PATH       video: a numbered PNG per step, e.g. out/step%03d.png (steps from 0),
+                   or an .avi clip written through clipvane at the frame rate of an .avi
+                   input (else 25 per second); the sound of an .avi input goes through
+                   the effect too when the type takes sound, else it is kept as it is;
                    sound: one WAV file of all result blocks, in the sample format the
                    module was given
   --sheet PATH     video: all steps on one PNG contact sheet
@@ -56,6 +63,13 @@ Exit status: 0 done, 1 the run failed, 2 the command line is wrong.
 constexpr OptionSpec kOptions[] = {{"in"},    {"in2"},       {"flags"}, {"length"}, {"steps"},
                                    {"block"}, {"set", true}, {"out"},   {"sheet"}};
 constexpr int32_t kDefaultSteps = 8;
+constexpr int32_t kDefaultFrameRate = 25000;  // frames per 1000 seconds
+
+std::string FramesPerSecond(int32_t frameRate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", frameRate / 1000.0);
+  return text;
+}
 
 bool isSoundPath(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
@@ -109,8 +123,11 @@ EffectOptions readOptions(const ParsedArgs& parsed) {
       throw usage("--set takes KEY=VALUE, not '" + line + "'");
   options.out = parsed.value("out");
   options.sheet = parsed.value("sheet");
-  if (options.out && !options.sound && !NumberedPath::Parse(*options.out))
-    throw usage("--out for pictures needs a step number in it, such as out/step%03d.png");
+  if (options.out && !options.sound && !NumberedPath::Parse(*options.out) &&
+      !IsAviPath(*options.out))
+    throw usage(
+        "--out for pictures needs a step number in it, such as out/step%03d.png, or to be an "
+        ".avi clip");
   return options;
 }
 
@@ -121,6 +138,36 @@ void printOutcome(const Module& module, const EffectJob& job, const EffectOutcom
             << DisplayText(outcome.instanceName) << "\n";
   for (size_t i = 0; i < outcome.savedLines.size(); ++i)
     std::cout << "saved   " << i << ": " << DisplayText(outcome.savedLines[i]) << "\n";
+}
+
+// The sound of a clip written as AVI: the first clip's, through the effect when the type takes
+// sound (with the second clip's sound when it matches), else as it is.
+std::optional<SoundClip> ClipSound(const Module& module, const EffectJob& videoJob,
+                                   const EffectOptions& options, PictureClip& first,
+                                   PictureClip* second) {
+  if (!first.avi() || !first.avi()->hasSound()) return std::nullopt;
+  SoundClip sound = first.avi()->sound();
+  if (sound.frames() == 0 || !(module.piFlags(videoJob.type) & kpl::pifAudio)) return sound;
+  std::optional<SoundClip> other;
+  if (second && second->avi() && second->avi()->hasSound()) {
+    other = second->avi()->sound();
+    if (!other->sameFormat(sound)) {
+      Warn("the two clips' sounds differ in format; the first clip's sound is kept as it is");
+      return sound;
+    }
+  }
+  if ((second || (options.flags & kpl::pifTwoClips)) && !other) {
+    Warn("the second clip has no sound to join; the first clip's sound is kept as it is");
+    return sound;
+  }
+  EffectJob job = videoJob;
+  job.instanceFlags = (options.flags & ~kpl::pifVideo) | kpl::pifAudio;
+  job.length = int32_t(std::min<int64_t>(sound.frames(), std::numeric_limits<int32_t>::max()));
+  job.progressLabel = videoJob.progressLabel + " (sound)";
+  const SoundRun run =
+      RunSoundEffect(module, job, sound, other ? &*other : nullptr, int32_t(sound.sampleRate));
+  printOutcome(module, job, run.outcome);
+  return run.sound;
 }
 
 // The picture-input run: steps from the options or the clips.
@@ -138,17 +185,36 @@ void runVideo(const Module& module, EffectJob job, const EffectOptions& options)
                        " steps need more pictures than the " +
                        std::to_string(*clip->sequenceLength()) + " of the input sequence");
 
+  const bool aviOut = options.out && IsAviPath(*options.out);
   const std::optional<NumberedPath> stepFiles =
-      options.out ? NumberedPath::Parse(*options.out) : std::nullopt;
+      options.out && !aviOut ? NumberedPath::Parse(*options.out) : std::nullopt;
   if (stepFiles) EnsureParentDirectory(stepFiles->at(0));
+  std::optional<SoundClip> sound;
+  if (aviOut) sound = ClipSound(module, job, options, first, second ? &*second : nullptr);
+  const int32_t frameRate = first.avi() ? first.avi()->format().frameRate : kDefaultFrameRate;
+  std::unique_ptr<AviWriter> clip;
   SheetRow row;
   auto keep = [&](int32_t step, RgbImage picture) {
     if (stepFiles) WritePng(stepFiles->at(uint32_t(step)), picture);
+    if (aviOut) {
+      if (!clip)
+        clip = std::make_unique<AviWriter>(
+            *options.out, AviLayout{picture.width(), picture.height(), job.steps,
+                                    frameRate > 0 ? frameRate : kDefaultFrameRate, sound});
+      clip->addFrame(picture);
+    }
     if (options.sheet) row.pictures.push_back(std::move(picture));
   };
   const EffectOutcome outcome =
       RunVideoEffect(module, job, first, second ? &*second : nullptr, keep);
   printOutcome(module, job, outcome);
+  if (clip) {
+    clip->finish();
+    std::cout << "wrote   " << *options.out << " (" << job.steps << " frames at "
+              << FramesPerSecond(frameRate > 0 ? frameRate : kDefaultFrameRate) << " per second"
+              << (sound ? ", " + std::to_string(sound->frames()) + " sample frames of sound" : "")
+              << ")\n";
+  }
 
   if (stepFiles)
     std::cout << "wrote   " << stepFiles->at(0) << " .. " << stepFiles->at(uint32_t(job.steps - 1))

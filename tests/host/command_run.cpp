@@ -120,4 +120,16 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+ScratchStore::ScratchStore(const std::filesystem::path& home) {
+  if (const char* old = std::getenv("KPL_HOME")) saved_ = old;
+  setenv("KPL_HOME", home.c_str(), 1);
+}
+
+ScratchStore::~ScratchStore() {
+  if (saved_)
+    setenv("KPL_HOME", saved_->c_str(), 1);
+  else
+    unsetenv("KPL_HOME");
+}
+
 }  // namespace kplhost::test

@@ -1,6 +1,7 @@
 #pragma once
 // Running kplhost and the peer tools (ImageMagick, sox) from the tests, in scratch folders.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,19 @@ class ScratchDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Points KPL_HOME at `home` for as long as it lives, so a kplhost run that keeps settings
+// (the AVI type does at every file it writes) keeps them there, never in the user's store.
+class ScratchStore {
+ public:
+  explicit ScratchStore(const std::filesystem::path& home);
+  ~ScratchStore();
+  ScratchStore(const ScratchStore&) = delete;
+  ScratchStore& operator=(const ScratchStore&) = delete;
+
+ private:
+  std::optional<std::string> saved_;
 };
 
 }  // namespace kplhost::test

@@ -21,6 +21,7 @@ TEST(DemoTest, WritesASheetAndASoundThePeersRead) {
   REQUIRE_PEER(identify);
   REQUIRE_PEER(sox);
   const ScratchDir dir;
+  const ScratchStore store(dir.path() / "home");
   const CommandResult result = RunKplhost({"demo", "--out", dir / "show"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
@@ -48,6 +49,7 @@ TEST(DemoTest, WritesASheetAndASoundThePeersRead) {
 
 TEST(DemoTest, WritesIntoKplDemoByDefault) {
   const ScratchDir dir;
+  const ScratchStore store(dir.path() / "home");
   const CommandResult result = RunKplhost({"demo"}, dir.path());
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / "kpl-demo/sheet.png"));

@@ -144,6 +144,7 @@ TEST_F(TransvellaEffectTest, SoundFadesThatSoxReads) {
 }
 
 TEST_F(TransvellaEffectTest, DemoSheetHasARowPerTransition) {
+  const ScratchStore store(dir.path() / "home");
   const CommandResult result = RunKplhost({"demo", "--out", dir / "show"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const RgbImage sheet = ReadPng(dir / "show/sheet.png");
