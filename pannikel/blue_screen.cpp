@@ -120,24 +120,8 @@ __attribute__((target("avx2"))) size_t keyRunPairs(uint8_t* out, const uint8_t* 
 // three phases; the lines of a row run through them in turn. Byte tests land in a mask register
 // and a pixel is keyed when its three bits are set; those bits may straddle two lines, so each
 // line looks ahead at the next one's tests and back at the pixels the last one began.
-struct LinePhases {
-  // Byte i of a line in phase q belongs to channel (q + i) mod 3.
-  alignas(64) uint8_t low[3][64];
-  alignas(64) uint8_t range[3][64];
-  static constexpr uint64_t kFirstOfPixel[3] = {0x9249249249249249, 0x4924924924924924,
-                                                0x2492492492492492};
-  explicit LinePhases(const KeyBounds& k) {
-    uint8_t lowPattern[66], rangePattern[66];  // the bounds repeated, read from q on
-    for (size_t i = 0; i < sizeof lowPattern; ++i) {
-      lowPattern[i] = k.low[i % 3];
-      rangePattern[i] = uint8_t(k.high[i % 3] - k.low[i % 3]);
-    }
-    for (size_t q = 0; q < 3; ++q) {
-      std::memcpy(low[q], lowPattern + q, 64);
-      std::memcpy(range[q], rangePattern + q, 64);
-    }
-  }
-};
+// Bits of a line's first pixel bytes, by the line's phase.
+constexpr uint64_t kFirstOfPixel[3] = {0x9249249249249249, 0x4924924924924924, 0x2492492492492492};
 
 // The bytes of the line at row offset `at` that lie inside the row [0, bytes).
 uint64_t bytesWithin(ptrdiff_t at, ptrdiff_t bytes) {
@@ -160,16 +144,16 @@ struct KeyLine {
   uint64_t inside;  // bytes within their channel's bounds
 };
 
-__attribute__((target("avx512bw"))) inline uint64_t insideOf(__m512i foreground,
-                                                             const LinePhases& p, int phase) {
-  const __m512i low = _mm512_load_si512(p.low[phase]);
-  const __m512i range = _mm512_load_si512(p.range[phase]);
+__attribute__((target("avx512bw"))) inline uint64_t insideOf(__m512i foreground, const KeyPlan& p,
+                                                             int phase) {
+  const __m512i low = _mm512_load_si512(p.lineLow[phase]);
+  const __m512i range = _mm512_load_si512(p.lineRange[phase]);
   return _cvtmask64_u64(_mm512_cmple_epu8_mask(_mm512_sub_epi8(foreground, low), range));
 }
 
 __attribute__((target("avx512bw"))) inline KeyLine loadWholeLine(const uint8_t* background,
                                                                  const uint8_t* foreground,
-                                                                 ptrdiff_t at, const LinePhases& p,
+                                                                 ptrdiff_t at, const KeyPlan& p,
                                                                  int phase) {
   // The hardware's prefetch stops at page ends; asking ahead keeps both inputs flowing
   // (a prefetch past the frame is harmless).
@@ -186,7 +170,7 @@ __attribute__((target("avx512bw"))) inline KeyLine loadWholeLine(const uint8_t* 
 __attribute__((target("avx512bw"))) inline KeyLine loadPartLine(const uint8_t* background,
                                                                 const uint8_t* foreground,
                                                                 ptrdiff_t at, ptrdiff_t bytes,
-                                                                const LinePhases& p, int phase) {
+                                                                const KeyPlan& p, int phase) {
   const uint64_t within = bytesWithin(at, bytes);
   KeyLine line{_mm512_maskz_loadu_epi8(within, offsetBy(foreground, at)),
                _mm512_maskz_loadu_epi8(within, offsetBy(background, at)), 0};
@@ -199,8 +183,8 @@ __attribute__((target("avx512bw"))) inline KeyLine loadPartLine(const uint8_t* b
 __attribute__((target("avx512bw"))) inline __m512i keyLine(const KeyLine& line, uint64_t nextInside,
                                                            int phase, uint64_t& begunBefore) {
   const uint64_t m = line.inside;
-  const uint64_t begun = m & (m >> 1 | nextInside << 63) & (m >> 2 | nextInside << 62) &
-                         LinePhases::kFirstOfPixel[phase];
+  const uint64_t begun =
+      m & (m >> 1 | nextInside << 63) & (m >> 2 | nextInside << 62) & kFirstOfPixel[phase];
   const uint64_t keyedBytes =
       begun | begun << 1 | begun << 2 | begunBefore >> 62 | begunBefore >> 63;
   begunBefore = begun;
@@ -218,32 +202,43 @@ __attribute__((target("avx512bw"))) inline void storeLine(uint8_t* out, ptrdiff_
     _mm512_store_si512(out + at, result);
 }
 
+constexpr int kFollowingPhase[3] = {1, 2, 0};  // a line's 64 bytes move the phase on by one
+
+template <RowStores Stores>
 __attribute__((target("avx512bw"))) void keyLines(uint8_t* out, const uint8_t* background,
                                                   const uint8_t* foreground, size_t rowBytes,
-                                                  const KeyBounds& k, RowStores stores) {
+                                                  const KeyPlan& phases) {
   const auto bytes = ptrdiff_t(rowBytes);
   ptrdiff_t at = -ptrdiff_t(reinterpret_cast<uintptr_t>(out) & 63);
-  const LinePhases phases(k);
   int phase = int((at % 3 + 3) % 3);
-  auto following = [](int phase) { return phase == 2 ? 0 : phase + 1; };
   KeyLine line = loadPartLine(background, foreground, at, bytes, phases, phase);
   uint64_t begunBefore = 0;
-  // While the next line is whole: plain loads, and whole-line stores after the first line.
-  for (; at + 128 <= bytes; at += 64) {
-    const KeyLine next = loadWholeLine(background, foreground, at + 64, phases, following(phase));
-    const __m512i result = keyLine(line, next.inside, phase, begunBefore);
-    storeLine(out, at, at < 0 ? bytesWithin(at, bytes) : ~uint64_t(0), result, stores);
+  // A line that begins before the row is written under a mask.
+  if (at < 0 && at + 128 <= bytes) {
+    const KeyLine next =
+        loadWholeLine(background, foreground, at + 64, phases, kFollowingPhase[phase]);
+    storeLine(out, at, bytesWithin(at, bytes), keyLine(line, next.inside, phase, begunBefore),
+              Stores);
     line = next;
-    phase = following(phase);
+    phase = kFollowingPhase[phase];
+    at += 64;
+  }
+  // Whole lines while the next line is whole too.
+  for (; at + 128 <= bytes; at += 64) {
+    const KeyLine next =
+        loadWholeLine(background, foreground, at + 64, phases, kFollowingPhase[phase]);
+    storeLine(out, at, ~uint64_t(0), keyLine(line, next.inside, phase, begunBefore), Stores);
+    line = next;
+    phase = kFollowingPhase[phase];
   }
   // The last line or two, which may end inside the row.
   for (; at < bytes; at += 64) {
     const KeyLine next =
-        loadPartLine(background, foreground, at + 64, bytes, phases, following(phase));
-    const __m512i result = keyLine(line, next.inside, phase, begunBefore);
-    storeLine(out, at, bytesWithin(at, bytes), result, stores);
+        loadPartLine(background, foreground, at + 64, bytes, phases, kFollowingPhase[phase]);
+    storeLine(out, at, bytesWithin(at, bytes), keyLine(line, next.inside, phase, begunBefore),
+              Stores);
     line = next;
-    phase = following(phase);
+    phase = kFollowingPhase[phase];
   }
 }
 #endif
@@ -287,8 +282,21 @@ KeyPath WidestKeyPath() {
 #endif
 }
 
+KeyPlan::KeyPlan(const KeyBounds& k) : bounds(k) {
+  uint8_t lowPattern[66], rangePattern[66];  // the bounds repeated; phase q reads from q on
+  for (size_t i = 0; i < sizeof lowPattern; ++i) {
+    lowPattern[i] = k.low[i % 3];
+    rangePattern[i] = uint8_t(k.high[i % 3] - k.low[i % 3]);
+  }
+  for (size_t q = 0; q < 3; ++q) {
+    std::memcpy(lineLow[q], lowPattern + q, 64);
+    std::memcpy(lineRange[q], rangePattern + q, 64);
+  }
+}
+
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-            const KeyBounds& bounds, KeyPath path, RowStores stores) {
+            const KeyPlan& plan, KeyPath path, RowStores stores) {
+  const KeyBounds& bounds = plan.bounds;
   const size_t used = bytes - bytes % 3;
   for (int c = 0; c < 3; ++c)
     if (bounds.low[c] > bounds.high[c]) {  // an empty range keys nothing
@@ -296,7 +304,10 @@ void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, 
       return;
     }
 #if defined(KPL_KEY_LINES)
-  if (path == KeyPath::kLines) return keyLines(out, background, foreground, used, bounds, stores);
+  if (path == KeyPath::kLines)
+    return stores == RowStores::kStreamed
+               ? keyLines<RowStores::kStreamed>(out, background, foreground, used, plan)
+               : keyLines<RowStores::kCached>(out, background, foreground, used, plan);
 #endif
   size_t done = 0;
 #if defined(KPL_KEY_RUNS)
@@ -310,7 +321,7 @@ void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, 
 }
 
 bool BlueScreenStep(BlueScreenBlock& block) {
-  const KeyBounds bounds = KeyBoundsOf(block.key, block.tolerance);
+  const KeyPlan plan(KeyBoundsOf(block.key, block.tolerance));
   // Inputs are read as Fade reads them: a frame of another depth through a 24-bit copy, and a
   // second frame smaller than the first is refused.
   const InputFrame24 background(block.inputs.first);
@@ -325,7 +336,7 @@ bool BlueScreenStep(BlueScreenBlock& block) {
       out.pixelBytes() >= kStreamedResultBytes ? RowStores::kStreamed : RowStores::kCached;
   ForEachRow(out, background, foreground,
              [&, path = WidestKeyPath()](uint8_t* o, const uint8_t* a, const uint8_t* b, size_t n) {
-               KeyRow(o, a, b, n, bounds, path, stores);
+               KeyRow(o, a, b, n, plan, path, stores);
              });
   if (stores == RowStores::kStreamed) EndStreamedStores();
   block.result = out.release();

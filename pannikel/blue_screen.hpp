@@ -48,10 +48,20 @@ void EndStreamedStores();
 // Results at least this large are streamed.
 inline constexpr size_t kStreamedResultBytes = size_t(1) << 20;
 
+// A key prepared once for the rows of a frame: its bounds, and the same bounds laid out for
+// each of the three ways a 64-byte line can fall on the pixels (line byte i of phase q belongs
+// to channel (q + i) mod 3).
+struct KeyPlan {
+  explicit KeyPlan(const KeyBounds& bounds);
+  KeyBounds bounds;
+  alignas(64) uint8_t lineLow[3][64];
+  alignas(64) uint8_t lineRange[3][64];  // high - low
+};
+
 // out = the background pixel where the foreground pixel is keyed, else the foreground pixel;
 // `bytes` covers whole pixels (3 x width). `path` must be one the processor offers.
 void KeyRow(uint8_t* out, const uint8_t* background, const uint8_t* foreground, size_t bytes,
-            const KeyBounds& bounds, KeyPath path, RowStores stores = RowStores::kCached);
+            const KeyPlan& plan, KeyPath path, RowStores stores = RowStores::kCached);
 
 // One step on the block's stored inputs: a new result frame. False when the inputs cannot be
 // read.

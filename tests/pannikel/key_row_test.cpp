@@ -91,7 +91,8 @@ TEST(KeyRow, MatchesThePlainRuleOnEveryRowLength) {
             std::vector<uint8_t> buffer(2 * kGuard + bytes + 64, 0xA5);
             const size_t lineStart = (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64;
             uint8_t* out = buffer.data() + lineStart + kGuard + offset;
-            KeyRow(out, background.data() + 1, foreground.data() + 1, bytes, k, path, stores);
+            KeyRow(out, background.data() + 1, foreground.data() + 1, bytes,
+                   kpl::pannikel::KeyPlan(k), path, stores);
             if (stores == RowStores::kStreamed) kpl::pannikel::EndStreamedStores();
             for (size_t i = 0; i < bytes; i += 3) {
               const uint8_t* f = &foreground[1 + i];
