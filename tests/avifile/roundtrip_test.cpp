@@ -33,8 +33,9 @@ void writeClip(const std::string& path) {
     EXPECT_EQ(samples, 1);
     EXPECT_EQ(bytes, int32_t(pixels.size()));
     // Sound's format is set late, after frames went into the file.
-    if (n == 0)
+    if (n == 0) {
       ASSERT_EQ(AVIStreamSetFormat(audio.get(), 0, wave.data(), int32_t(wave.size())), AVIERR_OK);
+    }
     auto sound = soundBytes(4000, n);
     ASSERT_EQ(AVIStreamWrite(audio.get(), n * 1000, 1000, sound.data(), 4000, 0, &samples, &bytes),
               AVIERR_OK);
@@ -150,7 +151,10 @@ TEST(AviRoundTrip, WritesAValidRiffLayout) {
   std::vector<std::string> order;
   for (size_t at = 12; at + 8 <= bytes.size();) {
     std::string id(reinterpret_cast<const char*>(&bytes[at]), 4);
-    if (id == "LIST") id += ":" + std::string(reinterpret_cast<const char*>(&bytes[at + 8]), 4);
+    if (id == "LIST") {
+      id += ':';
+      id.append(reinterpret_cast<const char*>(&bytes[at + 8]), 4);
+    }
     order.push_back(id);
     at += 8 + le32(at + 4) + (le32(at + 4) & 1);
     ASSERT_LE(at, bytes.size());
