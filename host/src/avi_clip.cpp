@@ -15,12 +15,6 @@ namespace {
 
 constexpr uint32_t kAviType = 0;
 
-std::vector<char> textOf(const std::string& path) {
-  std::vector<char> text(path.begin(), path.end());
-  text.push_back('\0');
-  return text;
-}
-
 // piInit and a fresh instance; piLocalProcessDataEnd, piLocalDone and piDone when done.
 uint32_t openInstance(const Module& module, uint32_t flags, const std::string& what) {
   if (!(module.piInit(kAviType) & 0xFF)) throw Failure("the AVI type refused to start");
@@ -76,7 +70,7 @@ RgbImage ImageFromAnyFrame(std::span<const uint8_t> frame) {
 AviReader::AviReader(const std::string& path) : module_(AviModule()), path_(path) {
   local_ = openInstance(*module_, kpl::pifRead, "read " + path);
   try {
-    std::vector<char> name = textOf(path_);
+    std::vector<char> name = FileNameArgument(path_);
     if (module_->piLocalLoadData(kAviType, local_, 0, name.data()) != kpl::kTrue)
       throw Failure(path + " is not an AVI file clipvane reads");
     const kpl::OwnedBlock record(module_->piLocalGetData(kAviType, local_));
@@ -98,7 +92,7 @@ AviReader::~AviReader() {
 
 RgbImage AviReader::frame(int32_t index) {
   module_->piLocalLength(kAviType, local_, index);
-  std::vector<char> name = textOf(path_);
+  std::vector<char> name = FileNameArgument(path_);
   if (module_->piLocalLoadData(kAviType, local_, 1, name.data()) != kpl::kTrue)
     throw Failure("clipvane could not read frame " + std::to_string(index) + " of " + path_);
   // The frame block stays the instance's own: read it, never free it.
@@ -134,7 +128,7 @@ SoundClip AviReader::sound() {
   if (reading.blockSize <= 0) throw Failure(path_ + " has sound without a sample rate");
   module_->piLocalSetFormat(kAviType, local_, &reading);
   module_->piLocalLength(kAviType, local_, 0);
-  std::vector<char> name = textOf(path_);
+  std::vector<char> name = FileNameArgument(path_);
   while (clip.pcm.size() < total) {
     if (module_->piLocalLoadData(kAviType, local_, 2, name.data()) != kpl::kTrue)
       throw Failure("clipvane could not read the sound of " + path_);
@@ -177,7 +171,7 @@ AviWriter::AviWriter(const std::string& path, const AviLayout& layout)
                                "-bit sound (it takes 11025, 22050 or 44100 Hz, 8 or 16 bits)"
                          : std::string()));
     EnsureParentDirectory(path);
-    std::vector<char> name = textOf(path_);
+    std::vector<char> name = FileNameArgument(path_);
     if (module_->piLocalSaveData(kAviType, local_, 0, name.data()) != kpl::kTrue)
       throw Failure("clipvane could not create " + path);
     module_->piLocalProcessDataStart(kAviType, local_);
@@ -201,7 +195,7 @@ void AviWriter::writeSoundUpTo(int64_t sampleFrame) {
     std::vector<uint8_t> block(s.pcm.begin() + ptrdiff_t(soundWritten_ * s.frameBytes()),
                                s.pcm.begin() + ptrdiff_t((soundWritten_ + count) * s.frameBytes()));
     module_->piLocalSetData(kAviType, local_, block.data(), int32_t(block.size()), nullptr, 0);
-    std::vector<char> name = textOf(path_);
+    std::vector<char> name = FileNameArgument(path_);
     if (module_->piLocalSaveData(kAviType, local_, 2, name.data()) != kpl::kTrue)
       throw Failure("clipvane could not write the sound into " + path_);
     soundWritten_ += count;
@@ -215,7 +209,7 @@ void AviWriter::addFrame(const RgbImage& picture) {
                   std::to_string(layout_.height) + " clip");
   const HostFrame frame(picture);
   module_->piLocalSetData(kAviType, local_, frame.address(), frame.bytes(), nullptr, 0);
-  std::vector<char> name = textOf(path_);
+  std::vector<char> name = FileNameArgument(path_);
   if (module_->piLocalSaveData(kAviType, local_, 1, name.data()) != kpl::kTrue)
     throw Failure("clipvane could not write frame " + std::to_string(framesWritten_) + " into " +
                   path_);

@@ -40,4 +40,10 @@ std::string FileNamePart(std::string_view name) {
   return part.empty() ? "unnamed" : part;
 }
 
+std::vector<char> FileNameArgument(const std::string& path) {
+  std::vector<char> text(path.begin(), path.end());
+  text.push_back('\0');
+  return text;
+}
+
 }  // namespace kplhost

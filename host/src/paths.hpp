@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kplhost {
 
@@ -19,5 +20,8 @@ void EnsureParentDirectory(const std::filesystem::path& file);
 // A name made safe for a file name: "Blue-Screen" -> "blue-screen", "Sound fade in" ->
 // "sound-fade-in".
 std::string FileNamePart(std::string_view name);
+
+// A file name as the modules' calls take it: a writable, zero-terminated copy.
+std::vector<char> FileNameArgument(const std::string& path);
 
 }  // namespace kplhost

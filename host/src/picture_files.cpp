@@ -14,12 +14,6 @@
 namespace kplhost {
 namespace {
 
-std::vector<char> textOf(const std::string& path) {
-  std::vector<char> text(path.begin(), path.end());
-  text.push_back('\0');
-  return text;
-}
-
 // Frees a block the module handed over, once the host is done with it.
 struct HandedBlock {
   uint32_t handle;
@@ -39,7 +33,7 @@ RgbImage ReadThroughModule(const Module& module, const FileType& type, const std
     uint32_t type, local;
     ~Done() { m.piLocalDone(type, local); }
   } done{module, type.index, local};
-  std::vector<char> name = textOf(path);
+  std::vector<char> name = FileNameArgument(path);
   if (module.piLocalLoadData(type.index, local, 0, name.data()) != kpl::kTrue)
     throw Failure(path + " is not a file " + type.name + " can read");
   const HandedBlock record{module.piLocalGetData(type.index, local)};
@@ -72,7 +66,7 @@ void WriteThroughModule(const Module& module, const FileType& type, const RgbIma
                   std::to_string(image.height()) + " 24-bit picture");
   module.piLocalSetData(type.index, local, frame.address(), frame.bytes(), nullptr, 0);
   EnsureParentDirectory(path);
-  std::vector<char> name = textOf(path);
+  std::vector<char> name = FileNameArgument(path);
   if (module.piLocalSaveData(type.index, local, 0, name.data()) != kpl::kTrue)
     throw Failure(type.name + " could not write " + path);
 }

@@ -37,12 +37,6 @@ class Stream {
   bool started_ = false;
 };
 
-std::vector<char> textOf(const std::string& path) {
-  std::vector<char> text(path.begin(), path.end());
-  text.push_back('\0');
-  return text;
-}
-
 kpl::FormatRecord takeRecord(uint32_t handle) {
   kpl::FormatRecord record{};
   {
@@ -60,7 +54,7 @@ SoundClip ReadSoundThroughModule(const Module& module, const FileType& type,
                                  const std::string& path) {
   const TypeSession session(module, type.index);
   Stream stream(module, type, kpl::pifRead | kpl::pifAudio, path);
-  std::vector<char> name = textOf(path);
+  std::vector<char> name = FileNameArgument(path);
   const bool known =
       module.piLocalLoadData(type.index, stream.local(), 0, name.data()) == kpl::kTrue;
   const kpl::FormatRecord format = takeRecord(module.piLocalGetData(type.index, stream.local()));
@@ -115,7 +109,7 @@ void WriteSoundThroughModule(const Module& module, const FileType& type, const S
                   std::to_string(clip.channels) + " channels");
   if (!stream.start()) throw Failure(type.name + " could not start writing " + path);
   EnsureParentDirectory(path);
-  std::vector<char> name = textOf(path);
+  std::vector<char> name = FileNameArgument(path);
   // The samples go out one second at a time from a copy the module may change.
   const size_t blockBytes = std::max<size_t>(wave.averageBytesPerSecond, wave.blockAlign);
   const size_t total = size_t(format.sampleFrames) * wave.blockAlign;
