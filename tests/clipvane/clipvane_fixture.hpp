@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "kpl/platform/blocks.hpp"
 #include "kpl/platform/memory.h"
 #include "kpl/support/plug_hdr.hpp"
@@ -22,15 +23,8 @@
 
 namespace clipvane_test {
 
-inline Bytes ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using file_bytes::ReadBytes;
+using file_bytes::WriteBytes;
 
 inline Bytes BlockBytes(uint32_t block) {
   kpl::BlockLock lock(block);

@@ -8,9 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "file_bytes.hpp"
+
 namespace clipvane_test {
 
-using Bytes = std::vector<uint8_t>;
+using file_bytes::Bytes;
 
 inline void Put16(Bytes& b, uint32_t v) {
   b.push_back(uint8_t(v));

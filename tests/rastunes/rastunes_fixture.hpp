@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "file_bytes.hpp"
 #include "kpl/platform/blocks.hpp"
 #include "kpl/platform/memory.h"
 #include "kpl/support/dib_lib.hpp"
@@ -26,7 +27,7 @@ namespace rastunes_test {
 inline constexpr uint32_t kPcx = 0, kTarga = 1, kAlias = 2, kAli = 3, kSgi = 4, kBw = 5, kRgb = 6,
                           kRgba = 7, kAiff = 8, kAif = 9;
 
-using Bytes = std::vector<uint8_t>;
+using file_bytes::Bytes;
 
 // Blue, green, red of one pixel; pictures are top row first.
 struct Bgr {
@@ -100,15 +101,8 @@ inline kpl::FormatRecord PictureFormat(int32_t width, int32_t height, uint16_t b
   return f;
 }
 
-inline Bytes ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using file_bytes::ReadBytes;
+using file_bytes::WriteBytes;
 
 inline void PutLe16(Bytes& b, size_t at, uint32_t v) {
   b[at] = uint8_t(v);
