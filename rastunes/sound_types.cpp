@@ -90,12 +90,7 @@ bool loadFormat(AiffBlock& b, const char* path) {
   if (!path) {
     const FormatRecord own = FormatFromCopy(s.format);
     record.flags = 0x1000002;
-    record.formatTag = own.formatTag;
-    record.channels = own.channels;
-    record.sampleRate = own.sampleRate;
-    record.averageBytesPerSecond = own.averageBytesPerSecond;
-    record.blockAlign = own.blockAlign;
-    record.bitsPerSample = own.bitsPerSample;
+    SetWaveFormat(record, WaveFormatOf(own));
     record.blockSize = int32_t(own.averageBytesPerSecond);
     answer = true;
   } else if (s.file < 0) {

@@ -153,12 +153,7 @@ AviWriter::AviWriter(const std::string& path, const AviLayout& layout)
     const SoundClip& s = *layout.sound;
     format.flags |= kpl::pifAudio;
     format.sampleFrames = int32_t(std::min<int64_t>(s.frames(), INT32_MAX));
-    format.formatTag = 1;
-    format.channels = s.channels;
-    format.sampleRate = s.sampleRate;
-    format.blockAlign = uint16_t(s.frameBytes());
-    format.averageBytesPerSecond = s.sampleRate * s.frameBytes();
-    format.bitsPerSample = s.bitsPerSample;
+    kpl::SetWaveFormat(format, WaveFormatOf(s));
   }
   local_ = openInstance(*module_, kpl::pifWrite, "write " + path);
   try {

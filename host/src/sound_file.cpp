@@ -96,12 +96,7 @@ void WriteSoundThroughModule(const Module& module, const FileType& type, const S
   kpl::FormatRecord format{};
   format.flags = kpl::pifAudio;
   format.sampleFrames = int32_t(std::min<int64_t>(clip.frames(), INT32_MAX));
-  format.formatTag = wave.formatTag;
-  format.channels = wave.channels;
-  format.sampleRate = wave.samplesPerSecond;
-  format.averageBytesPerSecond = wave.averageBytesPerSecond;
-  format.blockAlign = wave.blockAlign;
-  format.bitsPerSample = wave.bitsPerSample;
+  kpl::SetWaveFormat(format, wave);
   format.blockSize = int32_t(wave.averageBytesPerSecond);
   if (module.piLocalSetFormat(type.index, stream.local(), &format) != kpl::kTrue)
     throw Failure(type.name + " refused the format of " + std::to_string(clip.frames()) +

@@ -9,6 +9,7 @@
 
 #include "kpl/platform/blocks.hpp"
 #include "kpl/support/dib_lib.hpp"
+#include "kpl/support/plug_hdr.hpp"
 
 namespace kpl {
 
@@ -36,6 +37,18 @@ struct FormatRecord {
 };
 #pragma pack(pop)
 static_assert(sizeof(FormatRecord) == 128);
+
+// A record's sound fields are laid out as a PCM wave format.
+static_assert(offsetof(FormatRecord, bitsPerSample) + 2 - offsetof(FormatRecord, formatTag) ==
+              sizeof(WaveFormat));
+inline WaveFormat WaveFormatOf(const FormatRecord& record) {
+  WaveFormat wave;
+  std::memcpy(&wave, &record.formatTag, sizeof wave);
+  return wave;
+}
+inline void SetWaveFormat(FormatRecord& record, const WaveFormat& wave) {
+  std::memcpy(&record.formatTag, &wave, sizeof wave);
+}
 
 // The part of a format record a type copies and reads: everything before the long part.
 inline constexpr size_t kFormatCopyBytes = 76;
